@@ -1,0 +1,35 @@
+#pragma once
+// The software manager: the installed applications (macOS application list,
+// or the Linux package lists) written as the software data file.
+
+#include <vector>
+
+#include "CBaseInfoManager.h"
+
+class CSWInfoManager : public CBaseInfoManager {
+public:
+    CSWInfoManager(const std::string& sourceDir, const std::string& destDir, tagWMISTRUCT& record);
+
+    void buildHeader();
+
+    // Where Acrobat's software-identification tag files are looked for; tests
+    // point it at a temporary folder.
+    static std::string adobeTagDirectory;
+
+    const std::vector<tagAPPLIDATASTRUCT>& Applications() const { return applications; }
+
+protected:
+    void load() override;
+    void encodeInfo(const boost::filesystem::path& file) override;
+    uint32_t kxFileNumber() override;
+
+    // macOS (mac/)
+    void loadForMac(std::vector<tagAPPLIDATASTRUCT>& out);
+    bool AdobeDCIsPro();
+
+    // Linux (linux/)
+    void loadForUbuntu(std::vector<tagAPPLIDATASTRUCT>& out);
+    void loadForRestDists(std::vector<tagAPPLIDATASTRUCT>& out);
+
+    std::vector<tagAPPLIDATASTRUCT> applications;
+};
