@@ -1,0 +1,100 @@
+#pragma once
+// The run controller: reads the settings, drives the hardware and software
+// managers, uploads their data files, deletes them again, and reports every
+// step to standard output, to its listeners and to the daily log.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "CAbstractListener.h"
+
+class CHWInfoManager;
+class CSWInfoManager;
+struct tagWMISTRUCT;
+
+class CTransferCoordinator : public CAbstractListener {
+public:
+    CTransferCoordinator();
+    ~CTransferCoordinator();
+    CTransferCoordinator(const CTransferCoordinator&) = delete;
+    CTransferCoordinator& operator=(const CTransferCoordinator&) = delete;
+
+    void setSrcDir(const std::string& dir);
+    void setDestDir(const std::string& dir);
+    void setConfigDir(const std::string& dir);
+    void setVersion(const std::string& version);
+
+    // srcDir = `sourceDir`, then the settings (which fix destDir and prune the log).
+    void init(const std::string& sourceDir);
+    // Runs the hardware manager, then the software manager. A manager that
+    // fails is reported and contributes no data file; the run goes on.
+    void start();
+    // Sends the produced data files to the server (Upload.cpp); true when
+    // there was nothing to send or every file was stored.
+    bool upload();
+    // Frees the managers and the record and deletes the data files. Idempotent.
+    void cleanup();
+
+    // Copies "KX_InventoryAGT" to "tmp_Inventory.exe" in the working
+    // directory and starts the copy detached with the argument "tmp". On
+    // failure prints one line saying why and returns false.
+    static bool LaunchOwn();
+
+    // True when there is no "Config.ini" in configDir (no upload).
+    bool isDestDirRequired() const;
+    bool isValidSourceFolder() const;
+    bool isValidDestFolder() const;
+
+    void addListener(CAbstractListener* listener);
+    void clearListeners();
+
+    // Standard output, then every listener (ascending pointer order), then the log.
+    void sendMessage(const std::string& text, std::map<std::string, std::string>& params);
+    void sendProgress(int64_t uploaded, int64_t total);
+    void onMessage(const std::string& text, std::map<std::string, std::string>& params) override;
+    void onMessage(const std::string& text) override;
+
+    void loadConfigIni();
+    // Appends "<stamp>|<text>" to today's "kxinv_YYYYMMDD.log" in destDir.
+    void log(const std::string& text);
+    // Keeps the 30 "kxinv_" files of destDir whose paths sort first, deletes the rest.
+    void logDelete();
+
+    // The configuration file in configDir: "config.ini", or failing that the
+    // one entry whose name matches it in any letter case; empty when there is none.
+    std::string configFile() const;
+
+    const std::string& srcDirectory() const { return srcDir; }
+    const std::string& destDirectory() const { return destDir; }
+    const std::vector<std::string>& files() const { return producedFiles; }
+    bool managersAlive() const { return hwRecord || hwManager || swManager; }
+
+private:
+    // Creates, runs and keeps one manager; on failure reports it, removes
+    // what it left and returns without a data file.
+    template <class Manager>
+    void runManager(std::unique_ptr<Manager>& manager, const char* name, const char* done,
+                    const char* failed);
+
+    std::map<std::string, std::string> messageParams;
+    std::string srcDir;
+    std::string destDir;
+    std::string configDir;
+    std::vector<std::string> producedFiles;
+    std::string version;
+    std::string server;
+    int32_t port = 80;
+    bool ssl = false;
+    std::string username;
+    std::string password;
+    std::unique_ptr<tagWMISTRUCT> hwRecord;
+    std::unique_ptr<CHWInfoManager> hwManager;
+    std::unique_ptr<CSWInfoManager> swManager;
+    std::set<CAbstractListener*> listeners;
+    // False when "log" is unusable (not a directory, cannot be created): entries are dropped.
+    bool logWritable = true;
+};
