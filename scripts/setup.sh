@@ -10,7 +10,7 @@ libboost-thread-dev libboost-locale-dev
 libcurl4-openssl-dev libssl-dev libpugixml-dev nlohmann-json3-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 clang-14 libclang-rt-14-dev
-lighttpd lighttpd-mod-webdav openssl curl
+lighttpd lighttpd-mod-webdav lighttpd-mod-openssl openssl curl
 python3 shellcheck dash time procps
 libplist-dev
 "
