@@ -10,6 +10,7 @@ class CSWInfoManager : public CBaseInfoManager {
 public:
     CSWInfoManager(const std::string& sourceDir, const std::string& destDir, tagWMISTRUCT& record);
 
+    // The software header values; throws std::out_of_range without a systemInfo entry.
     void buildHeader();
 
     // Where Acrobat's software-identification tag files are looked for; tests
@@ -17,6 +18,10 @@ public:
     static std::string adobeTagDirectory;
 
     const std::vector<tagAPPLIDATASTRUCT>& Applications() const { return applications; }
+
+    static constexpr uint32_t kFormatVersion = 10004;
+    static constexpr uint32_t kFileKind = 1;
+    static constexpr uint32_t kCategoryCode = 1;
 
 protected:
     void load() override;
