@@ -1,0 +1,162 @@
+#include "CTransferCoordinator.h"
+
+#include <exception>
+#include <iostream>
+
+#include <boost/filesystem/operations.hpp>
+
+#include "CHWInfoManager.h"
+#include "CSWInfoManager.h"
+#include "KX_WMIStruct.h"
+#include "utils.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+const char* const kRunStarted = "実行開始...";
+const char* const kHardwareReading = "ハードウェア情報読込み中...";
+const char* const kHardwareDone = "ハードウェア情報作成完了";
+const char* const kHardwareFailed = "ハードウェア情報作成失敗";
+const char* const kSoftwareReading = "ソフトウェア情報読込み中...";
+const char* const kSoftwareDone = "ソフトウェア情報作成完了";
+const char* const kSoftwareFailed = "ソフトウェア情報作成失敗";
+const char* const kProgress = "UPDATE_PROGRESS";
+
+// Removes a data file a failed manager may have delivered: only a regular
+// file whose name has the data files' "KX-" prefix.
+void removeDataFile(const std::string& file) {
+    if (file.empty())
+        return;
+    const fs::path path(file);
+    boost::system::error_code ec;
+    if (path.filename().string().compare(0, 3, "KX-") == 0 && fs::is_regular_file(path, ec))
+        fs::remove(path, ec);
+}
+
+} // namespace
+
+CTransferCoordinator::CTransferCoordinator() = default;
+
+CTransferCoordinator::~CTransferCoordinator() {
+    cleanup();
+}
+
+void CTransferCoordinator::setSrcDir(const std::string& dir) {
+    srcDir = dir;
+}
+
+void CTransferCoordinator::setDestDir(const std::string& dir) {
+    destDir = dir;
+}
+
+void CTransferCoordinator::setConfigDir(const std::string& dir) {
+    configDir = dir;
+}
+
+void CTransferCoordinator::setVersion(const std::string& value) {
+    version = value;
+}
+
+void CTransferCoordinator::init(const std::string& sourceDir) {
+    srcDir = sourceDir;
+    loadConfigIni();
+}
+
+void CTransferCoordinator::start() {
+    sendMessage(kRunStarted, messageParams);
+    sendProgress(0, 100);
+    hwRecord = std::make_unique<tagWMISTRUCT>();
+
+    sendMessage(kHardwareReading, messageParams);
+    runManager(hwManager, "CHWInfoManager", kHardwareDone, kHardwareFailed);
+
+    sendMessage(kSoftwareReading, messageParams);
+    runManager(swManager, "CSWInfoManager", kSoftwareDone, kSoftwareFailed);
+}
+
+template <class Manager>
+void CTransferCoordinator::runManager(std::unique_ptr<Manager>& manager, const char* name,
+                                      const char* done, const char* failed) {
+    std::string reason;
+    try {
+        manager = std::make_unique<Manager>(srcDir, destDir, *hwRecord);
+        manager->SetVersion(version);
+        manager->start();
+        producedFiles.push_back(manager->OutFileName());
+        sendMessage(done, messageParams);
+        return;
+    } catch (const std::exception& e) {
+        reason = e.what();
+    } catch (...) {
+        reason = "unknown error";
+    }
+    // The manager's pipeline removes its own temporary file; a data file it
+    // may already have delivered is not sent either.
+    if (manager)
+        removeDataFile(manager->OutFileName());
+    sendMessage(std::string(failed) + " (" + name + "): " + reason, messageParams);
+}
+
+void CTransferCoordinator::cleanup() {
+    clearListeners();
+    hwManager.reset();
+    swManager.reset();
+    hwRecord.reset();
+    for (const std::string& file : producedFiles) {
+        boost::system::error_code ec;
+        fs::remove(file, ec);
+    }
+    producedFiles.clear();
+}
+
+bool CTransferCoordinator::isDestDirRequired() const {
+    return configFile().empty();
+}
+
+bool CTransferCoordinator::isValidSourceFolder() const {
+    boost::system::error_code ec;
+    return fs::exists(srcDir, ec) && fs::exists(fs::path(srcDir) / "os", ec);
+}
+
+bool CTransferCoordinator::isValidDestFolder() const {
+    boost::system::error_code ec;
+    return fs::exists(destDir, ec);
+}
+
+void CTransferCoordinator::addListener(CAbstractListener* listener) {
+    listeners.insert(listener);
+}
+
+void CTransferCoordinator::clearListeners() {
+    listeners.clear();
+    listeners.insert(this);
+}
+
+void CTransferCoordinator::sendMessage(const std::string& text,
+                                       std::map<std::string, std::string>& params) {
+    std::cout << text << '\n' << std::flush;
+    for (CAbstractListener* listener : listeners)
+        listener->onMessage(text, params);
+    log(text);
+}
+
+void CTransferCoordinator::sendProgress(int64_t uploaded, int64_t total) {
+    std::map<std::string, std::string> params{
+        {"TOTAL_SIZE", wmi::format("%lld", static_cast<long long>(total))},
+        {"UPLOADED_SIZE", wmi::format("%lld", static_cast<long long>(uploaded))},
+    };
+    sendMessage(kProgress, params);
+}
+
+void CTransferCoordinator::onMessage(const std::string& text,
+                                     std::map<std::string, std::string>& params) {
+    std::string entry = text;
+    for (const auto& [key, value] : params)
+        entry += "\n" + key + ":" + value;
+    log(entry);
+}
+
+void CTransferCoordinator::onMessage(const std::string& text) {
+    log(text);
+}
