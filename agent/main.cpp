@@ -9,6 +9,7 @@
 #include <boost/filesystem/operations.hpp>
 
 #include "CTransferCoordinator.h"
+#include "RunLock.h"
 
 namespace {
 
@@ -18,6 +19,13 @@ const char* const kVersion = "1.0.0.2";
 void runOnce() {
     const boost::filesystem::path cwd = boost::filesystem::current_path();
     const boost::filesystem::path result = cwd / "result";
+
+    // Another run in this folder would share "result" and the data files.
+    const RunLock lock;
+    if (!lock.acquired()) {
+        std::cout << "another run is in progress in " << cwd.string() << std::endl;
+        return;
+    }
 
     // The script's exit status tells nothing the result files don't.
     (void)std::system(kScript);
