@@ -18,6 +18,7 @@ const char* const notSupported = "This type is not supported";
 const char* const keyNotString = "Error parsing dictionary.  Key can't be parsed as a string";
 const char* const badTrailer = "Plist: offset or reference size in trailer not between 1 and 8";
 const char* const tooDeep = "Plist: containers nested deeper than 512 levels";
+const char* const containsItself = "Plist: container contains itself";
 const char* const tooManyObjects = "Plist: containers referred to more often than the list can hold";
 
 constexpr int trailerSize = 32;
@@ -192,10 +193,30 @@ uint64_t referenceAt(const PlistHelperData& data, const Payload& payload, uint64
                          data.objectRefSize) & 0xFFFFFFFFu;
 }
 
+// Marks a container as open for as long as its elements are read.
+class OpenContainer {
+public:
+    OpenContainer(const PlistHelperData& data, uint64_t position, int depth)
+        : open_(data.openContainers), position_(position)
+    {
+        if (depth >= maxNesting)
+            throw Error(tooDeep);
+        if (open_[position_])
+            throw Error(containsItself);
+        open_[position_] = true;
+    }
+    ~OpenContainer() { open_[position_] = false; }
+    OpenContainer(const OpenContainer&) = delete;
+    OpenContainer& operator=(const OpenContainer&) = delete;
+
+private:
+    std::vector<bool>& open_;
+    uint64_t position_;
+};
+
 std::vector<boost::any> parseBinaryArray(const PlistHelperData& data, uint64_t position, int depth)
 {
-    if (depth >= maxNesting)
-        throw Error(tooDeep);
+    const OpenContainer open(data, position, depth);
     const Payload payload = payloadOf(data, position, data.objectRefSize);
     std::vector<boost::any> array;
     array.reserve(payload.count);
@@ -221,8 +242,7 @@ std::string parseBinaryKey(const PlistHelperData& data, uint64_t reference, int 
 std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& data,
                                                         uint64_t position, int depth)
 {
-    if (depth >= maxNesting)
-        throw Error(tooDeep);
+    const OpenContainer open(data, position, depth);
     const Payload payload = payloadOf(data, position, 2 * uint64_t(data.objectRefSize));
     std::map<std::string, boost::any> dictionary;
     for (uint64_t i = 0; i < payload.count; ++i) {
@@ -268,6 +288,7 @@ boost::any parseBinaryPlist(const unsigned char* buffer, uint64_t size)
     // Without shared containers every object but the root takes at least one
     // byte of the object table, so the tree never holds more objects than that.
     data.objectBudget = data.objectTableSize + 1;
+    data.openContainers.assign(data.objectTableSize, false);
     // The top-object field of the trailer is not read: the root is object 0.
     return parseBinary(data, 0, 0);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <boost/any.hpp>
 
@@ -21,6 +22,8 @@ struct PlistHelperData {
     // Objects a read may still produce: a container referred to from more
     // than one place must not multiply the tree beyond the size of the list.
     mutable uint64_t objectBudget = 0;
+    // Positions of the containers being read, to refuse one inside itself.
+    mutable std::vector<bool> openContainers;
 };
 
 // Reads a whole binary list (size >= 8, starting with "bplist00").
