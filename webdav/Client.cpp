@@ -1,0 +1,187 @@
+// The client's construction and its PROPFIND-based and resource operations.
+
+#include "ClientImpl.h"
+
+#include <pugixml.hpp>
+
+#include <sstream>
+
+#include "Callback.h"
+#include "Multistatus.h"
+#include "Request.h"
+
+namespace WebDAV {
+
+namespace {
+
+std::string value(const dict_t& options, const char* key) {
+    const auto found = options.find(key);
+    return found == options.end() ? std::string() : found->second;
+}
+
+// PROPFIND on a path on the server with the given extra settings; the answer's body into `answer`.
+bool propfind(const ClientImpl& client, const Urn& resource, const char* depth,
+              std::string& answer) {
+    Request request(client.options(), client.limits());
+    Header header{"Accept: */*", std::string("Depth: ") + depth};
+    std::vector<char> response;
+    request.set(CURLOPT_CUSTOMREQUEST, "PROPFIND");
+    request.set(CURLOPT_URL, client.url(request, resource).c_str());
+    request.set(CURLOPT_HTTPHEADER, header.handle());
+    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
+    request.set(CURLOPT_WRITEDATA, &response);
+    const bool done = request.perform();
+    answer.assign(response.begin(), response.end());
+    return done;
+}
+
+// A request without body on a path on the server: MKCOL, MOVE, COPY, DELETE.
+bool simple(const ClientImpl& client, const char* method, const Urn& resource, Header& header) {
+    Request request(client.options(), client.limits());
+    std::vector<char> response;
+    request.set(CURLOPT_CUSTOMREQUEST, method);
+    request.set(CURLOPT_URL, client.url(request, resource).c_str());
+    request.set(CURLOPT_HTTPHEADER, header.handle());
+    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
+    request.set(CURLOPT_WRITEDATA, &response);
+    return request.perform();
+}
+
+// The quota request: the two quota properties of the server's root.
+std::string quota_request() {
+    pugi::xml_document document;
+    pugi::xml_node propfind = document.append_child("D:propfind");
+    propfind.append_attribute("xmlns:D") = "DAV:";
+    pugi::xml_node prop = propfind.append_child("D:prop");
+    prop.append_child("D:quota-available-bytes");
+    prop.append_child("D:quota-used-bytes");
+    std::ostringstream text;
+    document.save(text, "\t", pugi::format_indent | pugi::format_no_declaration);
+    return text.str();
+}
+
+} // namespace
+
+Client* Client::Init(const dict_t& options, const Limits& limits) {
+    return new ClientImpl(options, limits);
+}
+
+void Client::Cleanup() { curl_global_cleanup(); }
+
+ClientImpl::ClientImpl(const dict_t& options, const Limits& limits)
+    : webdav_hostname(value(options, "webdav_hostname")),
+      webdav_root(value(options, "webdav_root")),
+      webdav_login(value(options, "webdav_login")),
+      webdav_password(value(options, "webdav_password")),
+      proxy_hostname(value(options, "proxy_hostname")),
+      proxy_login(value(options, "proxy_login")),
+      proxy_password(value(options, "proxy_password")),
+      cert_path(value(options, "cert_path")),
+      key_path(value(options, "key_path")),
+      m_limits(limits) {
+    init();
+}
+
+void ClientImpl::init() const { curl_global_init(CURL_GLOBAL_ALL); }
+
+dict_t ClientImpl::options() const {
+    return {{"webdav_hostname", webdav_hostname}, {"webdav_root", webdav_root},
+            {"webdav_login", webdav_login},       {"webdav_password", webdav_password},
+            {"proxy_hostname", proxy_hostname},   {"proxy_login", proxy_login},
+            {"proxy_password", proxy_password},   {"cert_path", cert_path},
+            {"key_path", key_path}};
+}
+
+Urn ClientImpl::resource(const std::string& path) const { return Urn(webdav_root, true) + path; }
+
+std::string ClientImpl::url(const Request& request, const Urn& resource) const {
+    return webdav_hostname + resource.quote(request.handle());
+}
+
+bool Client::check(const std::string& path) const {
+    std::string answer;
+    return propfind(impl(*this), impl(*this).resource(path), "1", answer);
+}
+
+strings_t Client::list(const std::string& path) const {
+    const std::string directory = Urn(path, true).path();
+    std::string answer;
+    const Urn listed = impl(*this).resource(directory);
+    if (!check(directory) || !is_dir(directory) || !propfind(impl(*this), listed, "1", answer))
+        return strings_t();
+    return Multistatus::names(answer, listed.path());
+}
+
+dict_t Client::info(const std::string& path) const {
+    const Urn resource = impl(*this).resource(path);
+    std::string answer;
+    if (!propfind(impl(*this), resource, "1", answer))
+        return dict_t();
+    return Multistatus::properties(answer, resource.path());
+}
+
+bool Client::is_dir(const std::string& path) const {
+    const dict_t properties = info(path);
+    const auto type = properties.find("type");
+    return type != properties.end() && type->second == "d:collection";
+}
+
+bool Client::create_directory(const std::string& path, bool recursive) const {
+    const Urn directory(path, true);
+    if (check(directory.path()))
+        return true;
+    if (recursive) {
+        // The root's parent is the root itself: when even the root is not
+        // there, there is nothing left to create it in.
+        if (directory.is_root() || !create_directory(directory.parent(), true))
+            return false;
+    }
+    Header header{"Accept: */*", "Connection: Keep-Alive"};
+    return simple(impl(*this), "MKCOL", impl(*this).resource(directory.path()), header);
+}
+
+namespace {
+// MOVE or COPY: the Destination is the target's path on the server.
+bool relocate(const Client& client, const char* method, const std::string& source,
+              const std::string& target) {
+    if (!client.check(source))
+        return false;
+    Header header{"Accept: */*", "Destination: " + impl(client).resource(target).path()};
+    return simple(impl(client), method, impl(client).resource(source), header);
+}
+} // namespace
+
+bool Client::move(const std::string& source, const std::string& target) const {
+    return relocate(*this, "MOVE", source, target);
+}
+
+bool Client::copy(const std::string& source, const std::string& target) const {
+    return relocate(*this, "COPY", source, target);
+}
+
+bool Client::clean(const std::string& path) const {
+    if (!check(path))
+        return true;
+    Header header{"Accept: */*", "Connection: Keep-Alive"};
+    return simple(impl(*this), "DELETE", impl(*this).resource(path), header);
+}
+
+unsigned long long Client::free_size() const {
+    const ClientImpl& client = impl(*this);
+    Request request(client.options(), client.limits());
+    Header header{"Accept: */*", "Depth: 0", "Content-Type: text/xml"};
+    const std::string body = quota_request();
+    std::vector<char> response;
+    request.set(CURLOPT_CUSTOMREQUEST, "PROPFIND");
+    request.set(CURLOPT_HTTPHEADER, header.handle());
+    request.set(CURLOPT_POSTFIELDS, body.c_str());
+    request.set(CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    request.set(CURLOPT_HEADER, 0L);
+    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
+    request.set(CURLOPT_WRITEDATA, &response);
+    if (!request.perform())
+        return 0;
+    return Multistatus::quota_available(std::string(response.begin(), response.end()));
+}
+
+} // namespace WebDAV

@@ -1,0 +1,46 @@
+#pragma once
+// The client's state: the connection options and the transfer bounds.
+
+#include <string>
+
+#include "Client.h"
+#include "Urn.h"
+
+namespace WebDAV {
+
+class Request;
+
+class ClientImpl : public Client {
+public:
+    ClientImpl(const dict_t& options, const Limits& limits);
+
+    // libcurl's global set-up (counted by libcurl; run by every constructor).
+    void init() const;
+    // All nine option keys with this client's values.
+    dict_t options() const;
+    const Limits& limits() const { return m_limits; }
+
+    // A path relative to the root, as a path on the server.
+    Urn resource(const std::string& path) const;
+    // The request URL of a path on the server.
+    std::string url(const Request& request, const Urn& resource) const;
+
+private:
+    std::string webdav_hostname;
+    std::string webdav_root;
+    std::string webdav_login;
+    std::string webdav_password;
+    std::string proxy_hostname;
+    std::string proxy_login;
+    std::string proxy_password;
+    std::string cert_path;
+    std::string key_path;
+    Limits m_limits;
+};
+
+// Every operation of `Client` works on its `ClientImpl`, the only class derived from it.
+inline const ClientImpl& impl(const Client& client) {
+    return static_cast<const ClientImpl&>(client);
+}
+
+} // namespace WebDAV

@@ -1,0 +1,68 @@
+#pragma once
+// One transfer: an easy handle with the connection settings every request
+// carries, a header list, and two local-file helpers.
+
+#include <curl/curl.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "Types.h"
+
+namespace WebDAV {
+
+class Request {
+public:
+    // Creates the easy handle and applies the connection settings of `options`.
+    explicit Request(dict_t&& options, const Limits& limits = Limits());
+    ~Request();
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+
+    // False without a handle; otherwise true exactly when libcurl accepts the setting.
+    template <typename T>
+    bool set(CURLoption option, T value) const {
+        return m_handle && curl_easy_setopt(m_handle.get(), option, value) == CURLE_OK;
+    }
+    // Runs the transfer: true exactly when it completed with an HTTP status 200-299.
+    bool perform() const;
+
+    // A client certificate and its key are both named and both exist.
+    bool cert_required() const;
+    // A proxy host is named, and a proxy login too unless there is no proxy password.
+    bool proxy_enabled() const;
+
+    // The easy handle, for quoting paths into this request's URL.
+    void* handle() const { return m_handle.get(); }
+
+private:
+    std::string option(const char* key) const;
+
+    dict_t m_options;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> m_handle;
+};
+
+// A libcurl header list, freed with its owner.
+class Header {
+public:
+    Header(std::initializer_list<std::string> lines);
+    ~Header();
+    Header(const Header&) = delete;
+    Header& operator=(const Header&) = delete;
+
+    void append(const std::string& line);
+    curl_slist* handle() const { return m_list; }
+
+private:
+    curl_slist* m_list = nullptr;
+};
+
+namespace FileInfo {
+// The local file can be opened for reading.
+bool exists(const std::string& path);
+// The local file's length in bytes; -1 when it cannot be opened.
+long long size(const std::string& path);
+} // namespace FileInfo
+
+} // namespace WebDAV
