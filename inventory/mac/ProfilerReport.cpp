@@ -1,0 +1,50 @@
+#include "ProfilerReport.h"
+
+#include <cstdlib>
+#include <exception>
+
+namespace macos {
+
+namespace {
+
+constexpr const char* kItems = "_items";
+constexpr uint64_t kKbPerGb = 1048576;
+constexpr uint64_t kKbPerMb = 1024;
+
+} // namespace
+
+ProfilerReport::ProfilerReport(const boost::filesystem::path& file) {
+    try {
+        Plist::readPlist(file.string(), root_);
+    } catch (const std::exception&) {
+        return; // missing, unreadable or not a property list: as if absent
+    }
+    const Plist::array_type* top = as<Plist::array_type>(root_);
+    if (top == nullptr || top->empty())
+        return;
+    const Plist::dictionary_type* report = as<Plist::dictionary_type>(top->front());
+    if (report == nullptr)
+        return;
+    items_ = valueOf<Plist::array_type>(*report, kItems);
+}
+
+void readText(const Plist::dictionary_type& dict, const std::string& key, std::string& field) {
+    if (const std::string* text = valueOf<std::string>(dict, key))
+        field = *text;
+}
+
+int64_t leadingNumber(const std::string& text) {
+    return std::strtoll(text.c_str(), nullptr, 10);
+}
+
+// Numbers beyond the 32-bit field keep their low 32 bits.
+uint32_t sizeInKb(const std::string& text) {
+    const uint64_t number = static_cast<uint64_t>(leadingNumber(text));
+    if (text.find("GB") != std::string::npos)
+        return static_cast<uint32_t>(number * kKbPerGb);
+    if (text.find("MB") != std::string::npos)
+        return static_cast<uint32_t>(number * kKbPerMb);
+    return 0;
+}
+
+} // namespace macos
