@@ -1,0 +1,107 @@
+#include "Logger.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include <boost/log/core.hpp>
+#include <boost/log/sinks/sync_frontend.hpp>
+#include <boost/log/sinks/text_file_backend.hpp>
+#include <boost/log/trivial.hpp>
+
+namespace fs = std::filesystem;
+namespace sinks = boost::log::sinks;
+
+namespace {
+
+const char* const logDir = "updatelog";
+const char* const filePattern = "updatelog/kxupd_%Y%m%d.log";
+const char* const filePrefix = "kxupd_";
+const std::size_t filesKept = 30;
+const std::uintmax_t maxStoredBytes = 104857600;
+
+std::string LocalTime(const char* pattern) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[80];
+    std::size_t size = std::strftime(text, sizeof text, pattern, &local);
+    return std::string(text, size);
+}
+
+} // namespace
+
+void Logger::Delete() {
+    std::error_code error;
+    fs::file_status status = fs::status(logDir, error);
+    if (error || !fs::exists(status)) {
+        fs::create_directory(logDir, error);
+        return;
+    }
+    std::vector<fs::path> logs;
+    for (fs::directory_iterator it(logDir, error), end; !error && it != end; it.increment(error)) {
+        std::error_code statusError;
+        if (it->is_directory(statusError))
+            continue;
+        if (it->path().filename().string().rfind(filePrefix, 0) == 0)
+            logs.push_back(it->path());
+    }
+    if (logs.size() <= filesKept)
+        return;
+    std::sort(logs.begin(), logs.end());
+    for (std::size_t i = filesKept; i < logs.size(); ++i)
+        fs::remove(logs[i], error);
+}
+
+void Logger::Start(bool) {
+    using backend = sinks::text_file_backend;
+    auto file = boost::make_shared<backend>(
+        boost::log::keywords::file_name = filePattern,
+        boost::log::keywords::open_mode = std::ios_base::out | std::ios_base::app,
+        boost::log::keywords::auto_flush = true,
+        boost::log::keywords::time_based_rotation =
+            sinks::file::rotation_at_time_point(0, 0, 0));
+    file->set_file_collector(sinks::file::make_collector(
+        boost::log::keywords::target = logDir,
+        boost::log::keywords::max_size = maxStoredBytes));
+    file->scan_for_files();
+    file->set_auto_newline_mode(sinks::auto_newline_mode::always_insert);
+    boost::log::core::get()->add_sink(boost::make_shared<sinks::synchronous_sink<backend>>(file));
+}
+
+int Logger::Write(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    WriteV(0, format, arguments);
+    va_end(arguments);
+    return 0;
+}
+
+int Logger::WriteV(int, const char* format, va_list arguments) {
+    char message[200];
+    std::vsnprintf(message, sizeof message, format, arguments);
+    std::string stamp = LocalTime("%Y/%m/%d %H:%M:%S");
+    char line[300];
+    std::snprintf(line, sizeof line, "%s|-|%s", stamp.c_str(), message);
+    BOOST_LOG_TRIVIAL(info) << line;
+    return 0;
+}
+
+void Logger::Stop() { boost::log::core::get()->remove_all_sinks(); }
+
+void Logger::Get(std::string& text) {
+    std::string name = LocalTime(filePattern);
+    std::error_code error;
+    std::uintmax_t size = fs::file_size(name, error);
+    if (error)
+        return;
+    std::ifstream file(name, std::ios::binary);
+    std::string content(size, '\0');
+    file.read(&content[0], static_cast<std::streamsize>(size));
+    content.resize(static_cast<std::size_t>(file.gcount()));
+    text = content;
+}

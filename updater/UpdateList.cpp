@@ -1,0 +1,140 @@
+// The first three steps of a run: fetch and verify the list, read it, and
+// select the entries whose installed file differs.
+
+#include <strings.h>
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "Downloader.h"
+#include "File.h"
+#include "Logger.h"
+#include "Updater.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const int listAttempts = 5;
+const unsigned listPauseSeconds = 5;
+const int hashAttempts = 4;
+const char* const listFileName = "list.txt";
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return fs::exists(fs::status(path, error));
+}
+
+} // namespace
+
+bool Updater::DownloadList() {
+    if (server.empty()) {
+        Logger::Write("DownloadList: server empty");
+        return false;
+    }
+    Logger::Write("DownloadList: from:%s port:%d ssl:%d", server.c_str(), port, ssl ? 1 : 0);
+    std::error_code error;
+    fs::create_directory(StagingDir(), error);
+    std::string listFile = (fs::path(StagingDir()) / listFileName).string();
+    Downloader downloader(server, static_cast<unsigned>(port), ssl);
+
+    // The list's digest is taken while its bytes arrive.
+    std::string listHash;
+    for (int attempt = 1;; ++attempt) {
+        listHash.clear();
+        if (downloader.DownloadtoFile(listPath, listFile, &listHash))
+            break;
+        if (downloader.responseCode == 404) {
+            Logger::Write("DownloadList: not found: %s", listPath.c_str());
+            return false;
+        }
+        if (attempt == listAttempts) {
+            Logger::Write("DownloadList: connect err:%d", downloader.error);
+            return false;
+        }
+        sleep(listPauseSeconds);
+    }
+    digests.Remember(listFile, listHash);
+    Logger::Write("DownloadList: hash:%s", listHash.c_str());
+
+    for (int attempt = 1;; ++attempt) {
+        std::string served;
+        if (downloader.Download(listHashPath, served)) {
+            if (strcasecmp(served.c_str(), listHash.c_str()) == 0 &&
+                served.size() == listHash.size()) {
+                Logger::Write("DownloadList Hash: %s", served.c_str());
+                return true;
+            }
+            if (attempt == listAttempts) {
+                Logger::Write("DownloadList Hash: unmatch");
+                return false;
+            }
+            continue;
+        }
+        if (downloader.responseCode == 404) {
+            Logger::Write("DownloadList Hash: not found");
+            return false;
+        }
+        if (attempt == listAttempts) {
+            Logger::Write("DownloadList Hash: connect err:%d", downloader.error);
+            return false;
+        }
+        sleep(listPauseSeconds);
+    }
+}
+
+bool Updater::ReadList() {
+    listEntries.clear();
+    std::ifstream list(fs::path(StagingDir()) / listFileName, std::ios::binary);
+    if (list)
+        listEntries = ParseList(list);
+    return true;
+}
+
+bool Updater::CheckList() {
+    Logger::Write("CheckList: %d", static_cast<int>(listEntries.size()));
+    updateEntries.clear();
+    for (const _updateListData& entry : listEntries) {
+        std::string installed;
+        if (!InstalledFile(entry, "CheckList", installed))
+            continue;
+        if (!Exists(installed)) {
+            Logger::Write("CheckList: new file [%s]", entry.name.c_str());
+            updateEntries.push_back(entry);
+            continue;
+        }
+        if (entry.version == "0") {
+            std::string hash;
+            for (int attempt = 0; attempt < hashAttempts; ++attempt) {
+                hash.clear();
+                if (digests.GetFile(installed, hash))
+                    break;
+            }
+            if (strcasecmp(hash.c_str(), entry.hash.c_str()) != 0) {
+                Logger::Write("CheckList: overwrite [%s]%s", entry.name.c_str(), hash.c_str());
+                updateEntries.push_back(entry);
+            }
+            continue;
+        }
+        std::string version;
+        File::GetVersion(installed.c_str(), version);
+        if (version < entry.version) {
+            Logger::Write("CheckList: %s -> %s [%s]", version.c_str(), entry.version.c_str(),
+                          entry.name.c_str());
+            updateEntries.push_back(entry);
+        } else if (version == entry.version) {
+            std::string hash;
+            digests.GetFile(installed, hash);
+            if (strcasecmp(hash.c_str(), entry.hash.c_str()) != 0) {
+                Logger::Write("CheckList: overwrite2 [%s]%s", entry.name.c_str(), hash.c_str());
+                updateEntries.push_back(entry);
+            }
+        }
+    }
+    if (updateEntries.empty()) {
+        Logger::Write("CheckList: 0");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,92 @@
+// Around the replacement: the stop entries before it, the start commands and
+// the completion report after it, and the log upload at the end of the run.
+
+#include <filesystem>
+#include <fstream>
+
+#include "CProcess.h"
+#include "Downloader.h"
+#include "Logger.h"
+#include "Updater.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const int reportAttempts = 5;
+const unsigned reportPauseSeconds = 1;
+const char* const exePathMark = "[EXEPATH]";
+
+std::string ReplaceAll(std::string text, const std::string& mark, const std::string& value) {
+    for (std::size_t at = text.find(mark); at != std::string::npos;
+         at = text.find(mark, at + value.size()))
+        text.replace(at, mark.size(), value);
+    return text;
+}
+
+} // namespace
+
+bool Updater::StopTarget() {
+    for (const std::string& entry : stopCommands) {
+        if (entry.find(".exe") != std::string::npos) {
+            if (!Process::KillByName(entry.c_str()))
+                Logger::Write("fail:[%s]", entry.c_str());
+            continue;
+        }
+        int result = Process::Create(("net.exe stop " + entry).c_str(), false);
+        if (result != 0)
+            Logger::Write("fail:[%s](%d)", entry.c_str(), result);
+    }
+    return true;
+}
+
+bool Updater::StartTarget() {
+    for (const std::string& command : startCommands) {
+        std::string line = ReplaceAll(command, exePathMark, workDir);
+        int result = Process::Create(line.c_str(), false);
+        if (result != 0)
+            Logger::Write("fail:[%s](%d)", line.c_str(), result);
+    }
+    return true;
+}
+
+bool Updater::Complete() {
+    std::string installedVersion;
+    for (const _updateListData& entry : downloadedEntries)
+        if (installedVersion < entry.version)
+            installedVersion = entry.version;
+    if (installedVersion.empty() || completePath.empty() || hostId == 0)
+        return true;
+    std::string path = completePath + "/" + std::to_string(hostId) + "/" + installedVersion;
+    Downloader downloader(server, static_cast<unsigned>(port), ssl);
+    std::string text;
+    for (int attempt = 1;; ++attempt) {
+        if (downloader.Download(path, text)) {
+            Logger::Write("Complete: %s", text.c_str());
+            return true;
+        }
+        if (downloader.responseCode == 404) {
+            Logger::Write("Complete: not found");
+            return false;
+        }
+        if (attempt == reportAttempts) {
+            Logger::Write("Complete: connect err:%d", downloader.error);
+            return false;
+        }
+        sleep(reportPauseSeconds);
+    }
+}
+
+void Updater::Result(std::string logText) {
+    if (server.empty() || logPath.empty())
+        return;
+    std::string logFile = (fs::path(workDir) / "logtmp.txt").string();
+    {
+        std::ofstream file(logFile, std::ios::binary | std::ios::trunc);
+        file.write(logText.data(), static_cast<std::streamsize>(logText.size()));
+    }
+    std::string path = logPath + "/" + std::to_string(hostId);
+    Downloader downloader(server, static_cast<unsigned>(port), ssl);
+    std::string response;
+    downloader.Upload(logFile, path, response);
+}

@@ -1,0 +1,175 @@
+#include "Updater.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "IniWrapXml.h"
+#include "Logger.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const int valueSize = 1024;
+const int maxCommands = 9;
+
+// Starts `program` with the single argument "tmp" and leaves it running on
+// its own, with SIGCHLD ignored. Returns 0, or the errno of the failed fork
+// or execution (reported back through a pipe closed by a successful exec).
+int StartDetached(const std::string& program) {
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return errno;
+    std::string argument = "tmp";
+    char* argv[] = {const_cast<char*>(program.c_str()), &argument[0], nullptr};
+    pid_t child = ::fork();
+    if (child < 0) {
+        int code = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return code;
+    }
+    if (child == 0) {
+        ::close(report[0]);
+        std::signal(SIGCHLD, SIG_IGN);
+        ::execv(argv[0], argv);
+        int code = errno;
+        ssize_t ignored = ::write(report[1], &code, sizeof code);
+        (void)ignored;
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int code = 0;
+    ssize_t got;
+    do
+        got = ::read(report[0], &code, sizeof code);
+    while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    if (got != static_cast<ssize_t>(sizeof code))
+        return 0;
+    ::waitpid(child, nullptr, 0);
+    return code;
+}
+
+bool IsWithin(const fs::path& path, const fs::path& root) {
+    auto [rootEnd, pathAt] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
+    return rootEnd == root.end() && pathAt != path.end();
+}
+
+} // namespace
+
+Updater::Updater() : Updater([](unsigned seconds) { ::sleep(seconds); }) {}
+
+Updater::Updater(Sleep sleep)
+    : iniFileName("update.ini"), stagingDirName("updatetmp"), sleep(std::move(sleep)) {
+    Init();
+}
+
+Updater::~Updater() = default;
+
+bool Updater::Init() {
+    std::error_code error;
+    workDir = fs::current_path(error).string();
+    std::string config = (fs::path(workDir) / "config.ini").string();
+    std::string update = (fs::path(workDir) / iniFileName).string();
+
+    IniWrapXml::GetPrivateProfileString("Config", "Server", "", server, valueSize, config.c_str());
+    port = IniWrapXml::GetPrivateProfileInt("Config", "Port", 80, config.c_str());
+    hostId = IniWrapXml::GetPrivateProfileInt("Config", "HostID", 0, config.c_str());
+    ssl = IniWrapXml::GetPrivateProfileInt("Config", "SSL", 0, config.c_str()) != 0;
+    IniWrapXml::GetPrivateProfileString("Update", "List", "", listPath, valueSize, update.c_str());
+    IniWrapXml::GetPrivateProfileString("Update", "ListHash", "", listHashPath, valueSize,
+                                        update.c_str());
+    IniWrapXml::GetPrivateProfileString("Update", "Modules", "", modulesPath, valueSize,
+                                        update.c_str());
+    IniWrapXml::GetPrivateProfileString("Update", "Complete", "", completePath, valueSize,
+                                        update.c_str());
+    IniWrapXml::GetPrivateProfileString("Update", "Log", "", logPath, valueSize, update.c_str());
+    ReadCommands("Stop", stopCommands);
+    ReadCommands("Start", startCommands);
+    return true;
+}
+
+// "Command1" … "Command9" in order; the first empty or missing one ends the list.
+void Updater::ReadCommands(const char* section, std::vector<std::string>& commands) {
+    std::string update = (fs::path(workDir) / iniFileName).string();
+    commands.clear();
+    for (int number = 1; number <= maxCommands; ++number) {
+        std::string key = "Command" + std::to_string(number);
+        std::string command;
+        IniWrapXml::GetPrivateProfileString(section, key.c_str(), "", command, valueSize,
+                                            update.c_str());
+        if (command.empty())
+            break;
+        commands.push_back(command);
+    }
+}
+
+bool Updater::LaunchOwn(std::string& message) {
+    std::error_code error;
+    fs::path here = fs::current_path(error);
+    fs::path source = here / "KX_Updater";
+    fs::path target = here / "tmp_Updater.exe";
+    fs::remove(target, error);
+    if (error) {
+        message = "LaunchOwn: cannot remove " + target.string() + ": " + error.message();
+        return false;
+    }
+    if (!fs::copy_file(source, target, fs::copy_options::none, error)) {
+        message = "LaunchOwn: cannot copy " + source.string() + ": " + error.message();
+        return false;
+    }
+    int code = StartDetached(target.string());
+    message = std::strerror(code);
+    return code == 0;
+}
+
+std::string Updater::StagingDir() const { return (fs::path(workDir) / stagingDirName).string(); }
+
+std::string Updater::StagedFile(const _updateListData& entry) const {
+    return (fs::path(StagingDir()) / entry.name).string();
+}
+
+bool Updater::InstalledFile(const _updateListData& entry, const char* step, std::string& path) {
+    fs::path installed = fs::path(workDir);
+    if (!entry.dir.empty() && entry.dir != ".")
+        installed /= entry.dir;
+    installed /= entry.name;
+
+    const char* reason = UntrustedPathReason(entry);
+    if (!reason) {
+        std::error_code rootError, pathError, linkError;
+        fs::path root = fs::canonical(workDir, rootError);
+        fs::path real = fs::weakly_canonical(installed, pathError);
+        bool dangling = fs::is_symlink(fs::symlink_status(installed, linkError)) &&
+                        !fs::exists(fs::status(installed, linkError));
+        if (rootError || pathError)
+            reason = "path cannot be resolved";
+        else if (dangling || !IsWithin(real, root))
+            reason = "path leads out of the working directory";
+        else if (IsWithin(real, root / stagingDirName))
+            reason = "path lies in the staging directory";
+    }
+    if (reason) {
+        Logger::Write("%s: refused [%s] dir [%s]: %s", step, entry.name.c_str(),
+                      entry.dir.c_str(), reason);
+        return false;
+    }
+    path = installed.string();
+    return true;
+}
+
+bool Updater::WasDownloaded(const _updateListData& entry) const {
+    return std::any_of(downloadedEntries.begin(), downloadedEntries.end(),
+                       [&](const _updateListData& accepted) {
+                           return accepted.name == entry.name && accepted.dir == entry.dir;
+                       });
+}
