@@ -1,0 +1,35 @@
+// Linux block devices: "physical_disk", as "lsblk -b -d -P -o TYPE,MODEL,SIZE,KNAME" prints them.
+#include "CHWInfoManager.h"
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+#include <boost/algorithm/string/predicate.hpp>
+#include <boost/filesystem/path.hpp>
+
+#include "linux/LinuxInput.h"
+
+// TYPE="disk" MODEL="WDC WD1600JS-75N" SIZE="160041885696" KNAME="sda"
+// TYPE="rom" MODEL="DVD+-RW DVD8801 " SIZE="1073741312" KNAME="sr0"
+void CHWInfoManager::loadDiskInfo(tagWMISTRUCT& record) {
+    static const std::regex kDevice("TYPE=\"(.*)\" MODEL=\"(.*)\" SIZE=\"(.*)\" KNAME=\"(.*)\"");
+    for (const std::string& line : linuxinput::readLines(boost::filesystem::path(sourceDir) / "physical_disk")) {
+        std::smatch device;
+        if (!linuxinput::searchLine(line, kDevice, device))
+            continue;
+        const std::string type = device[1], model = device[2], size = device[3], kernelName = device[4];
+        if (boost::algorithm::iequals(type, "disk")) {
+            tagWMIDISKSTRUCT disk;
+            disk.name = model;
+            disk.sizeBytes = std::atoll(size.c_str());
+            disk.partitionCount = 1;
+            record.disks.push_back(disk);
+        } else if (boost::algorithm::iequals(type, "rom")) {
+            tagCDSTRUCT drive;
+            drive.name = kernelName;
+            drive.deviceName = model;
+            record.cdDrives.push_back(drive);
+        }
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Reading the collection script's text files on Linux hosts: lines split at
+// "\n" (a carriage return stays in the line), prefix tests and the regular
+// expression searches the collectors use.
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem/path.hpp>
+
+namespace linuxinput {
+
+// The file's lines; a missing or unreadable file has none.
+std::vector<std::string> readLines(const boost::filesystem::path& file);
+
+// True when `line` holds `prefix` at index 0.
+bool beginsWith(const std::string& line, const std::string& prefix);
+
+// Searches `line` anywhere for `pattern`. No tool prints lines anywhere near
+// kLongestSearchedLine characters; longer lines never match, because the
+// regular-expression engine recurses per character (and backtracks over
+// every split of "(.*)" groups) and would overflow the stack or run for minutes.
+constexpr size_t kLongestSearchedLine = 1024;
+bool searchLine(const std::string& line, const std::regex& pattern, std::smatch& match);
+
+} // namespace linuxinput

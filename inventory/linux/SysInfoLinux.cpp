@@ -1,0 +1,76 @@
+// Linux system identity: "dmidecode" (or "grep_sys_devices"), "hostname",
+// "domainname", "arch", and the operating system through loadOSInfo.
+#include "CHWInfoManager.h"
+
+#include <map>
+#include <string>
+
+#include <boost/filesystem/path.hpp>
+
+#include "utils.h"
+
+namespace {
+
+using KeyedValues = std::map<std::string, std::string>;
+
+void copyIfPresent(const KeyedValues& values, const std::string& key, std::string& field) {
+    const auto found = values.find(key);
+    if (found != values.end())
+        field = found->second;
+}
+
+// The folder's own name; "result", the name the collection script uses, gives none.
+std::string sourceFolderName(const std::string& sourceDir) {
+    boost::filesystem::path folder(sourceDir);
+    while (folder.filename_is_dot() && folder.has_parent_path()) // "a/result/"
+        folder = folder.parent_path();
+    const std::string leaf = folder.filename().string();
+    return leaf == "result" ? std::string() : leaf;
+}
+
+} // namespace
+
+void CHWInfoManager::loadSysInfo(tagWMISTRUCT& record) {
+    const boost::filesystem::path source(sourceDir);
+    tagWMIINFOSTRUCT entry;
+
+    // "dmidecode -t system", key, colon, value (the last line with a key wins):
+    //     Manufacturer: Dell Inc.
+    //     Product Name: PowerEdge R640
+    //     Serial Number: 8XYZ123
+    //     UUID: 4c4c4544-0038-5810-8059-b8c04f5a3132
+    const KeyedValues dmi = wmi::parseMap(source / "dmidecode");
+    copyIfPresent(dmi, "Manufacturer", entry.manufacturer);
+    copyIfPresent(dmi, "Product Name", entry.model);
+    copyIfPresent(dmi, "Serial Number", entry.serialNumber);
+    copyIfPresent(dmi, "UUID", entry.uuid);
+
+    // Without maker and serial number, "grep . /sys/devices/virtual/dmi/id/*":
+    //     /sys/devices/virtual/dmi/id/sys_vendor:LENOVO
+    if (entry.manufacturer.empty() && entry.serialNumber.empty()) {
+        const KeyedValues sys = wmi::parseMap(source / "grep_sys_devices");
+        copyIfPresent(sys, "/sys/devices/virtual/dmi/id/sys_vendor", entry.manufacturer);
+        copyIfPresent(sys, "/sys/devices/virtual/dmi/id/product_name", entry.model);
+        copyIfPresent(sys, "/sys/devices/virtual/dmi/id/product_serial", entry.serialNumber);
+        copyIfPresent(sys, "/sys/devices/virtual/dmi/id/product_uuid", entry.uuid);
+    }
+
+    entry.sourceFolderName = sourceFolderName(sourceDir);
+
+    // "hostname": host.example.com — the label, then the domain after the first dot.
+    const std::string hostName = wmi::singleLine(source / "hostname");
+    const size_t dot = hostName.find('.');
+    entry.computerName = hostName.substr(0, dot);
+    if (dot != std::string::npos)
+        entry.domainName = hostName.substr(dot + 1);
+    // "domainname": example.com, whatever it says, when the host name had no domain.
+    if (entry.domainName.empty())
+        entry.domainName = wmi::singleLine(source / "domainname");
+
+    loadOSInfo(entry);
+
+    // "arch": x86_64
+    entry.architecture = wmi::singleLine(source / "arch");
+
+    record.systemInfo.push_back(entry);
+}
