@@ -1,0 +1,229 @@
+// The hardware data file, byte for byte.
+
+#include <gtest/gtest.h>
+
+#include "KxBytes.h"
+#include "KxReader.h"
+#include "TestManagers.h"
+
+namespace {
+
+tagWMIINFOSTRUCT mac01() {
+    tagWMIINFOSTRUCT s;
+    s.manufacturer = "Apple Inc.";
+    s.model = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"; // テスト
+    s.serialNumber = "C02XYZ";
+    s.osName = "macOS";
+    s.osText4 = "t4";
+    s.osText5 = "t5";
+    s.osText6 = "t6";
+    s.osText7 = "t7";
+    s.osInstallDate = "20190304050607";
+    s.osFlag = "0";
+    s.sourceFolderName = "collected";
+    s.domainName = "example.com";
+    s.architecture = "x86_64";
+    s.osVersion = "13.4";
+    s.computerName = "mac01";
+    s.uuid = "UUID-1";
+    return s;
+}
+
+tagWMISTRUCT fullRecord() {
+    tagWMISTRUCT r;
+    r.systemInfo = {mac01(), tagWMIINFOSTRUCT{}}; // only the first is written
+    r.cpus = {{"Intel Core i7", 2600, 6}, {"Second package", 1000, 2}};
+    r.memorySlots = {{"DIMM0", 8388608}, {"DIMM1", 4194304}};
+    tagWMIDISKSTRUCT disk;
+    disk.name = "disk0";
+    disk.sizeBytes = 500107862016LL;
+    disk.reserved = 0;
+    disk.partitionCount = 2;
+    disk.diskText1 = "d1";
+    disk.diskText2 = "d2";
+    disk.diskText3 = "APPLE SSD AP0512";
+    disk.diskValue = 99; // never written
+    r.disks = {disk};
+    r.partitions = {{"/", 499963174912LL, 123456789012LL, 3}, {"/Volumes/Data", 1000, 10, 3}};
+    r.cdDrives = {{"DVD", "/dev/sr0"}};
+    r.monitors = {{"Intel UHD Graphics 630", 1536 * 1024, 2560, 1440, 32}};
+    tagWMINICSTRUCT en0{1, "Ethernet", "AA:BB:CC:DD:EE:FF", "192.168.1.10", "255.255.255.0",
+                        "192.168.1.1", "192.168.1.1", "8.8.8.8", "8.8.4.4", 1, 0};
+    tagWMINICSTRUCT en1{1, "Wi-Fi", "11:22:33:44:55:66", "", "", "", "", "", "", 0, 1};
+    r.nics = {en0, en1};
+    r.printers = {{"p1", "p2", "p3", "p4", 77}};
+    r.accounts = {{"admin", 500}};
+    r.shares = {tagWMISHARE{"share", "/srv", {}, {}}}; // never written
+    return r;
+}
+
+// The header the hardware manager writes for mac01 with both times set to the given values.
+KxBytes hardwareHeader(uint32_t version = 10012) {
+    KxBytes b;
+    b.text("KX20").u32(version).u32(0).text("mac01").u32(12).text("1.0.0.2").u32(5)
+        .u32(1000).u32(2000).u32(1).text("UUID-1");
+    return b;
+}
+
+class HardwareFile : public ::testing::Test {
+protected:
+    TempDir dir;
+    tagWMISTRUCT record;
+
+    std::string encode(uint32_t version = 10012) {
+        TestHWManager manager((dir / "result").string(), dir.path.string(), record);
+        manager.SetVersion("1.0.0.2");
+        manager.Header().startTime = 1000;
+        manager.Header().endTime = 2000;
+        const auto file = dir / "out.dat";
+        if (version == 10012)
+            manager.encodeInfo(file);
+        else
+            manager.encodeWithVersion(file, version);
+        return readFile(file);
+    }
+};
+
+TEST_F(HardwareFile, RecordWithEveryListFilled) {
+    record = fullRecord();
+    KxBytes expected = hardwareHeader();
+    expected.text("mac01").text("Apple Inc.").text("\x83\x65\x83\x58\x83\x67").text("C02XYZ").text("UUID-1")
+        .count(2).text("Intel Core i7").u32(2600).u32(6).text("Second package").u32(1000).u32(2)
+        .count(2).text("DIMM0").u32(8388608).text("DIMM1").u32(4194304)
+        .count(1).text("disk0").i64(500107862016LL).u32(0).u32(2).text("d1").text("d2").text("APPLE").u32(0)
+        .count(2).text("/").i64(499963174912LL).i64(123456789012LL).u32(3).u32(0xFFFFFFFF)
+                 .text("/Volumes/Data").i64(1000).i64(10).u32(3).u32(0xFFFFFFFF)
+        .count(1).text("DVD").text("/dev/sr0")
+        .count(1).text("Intel UHD Graphics 630").u32(1536 * 1024).u32(2560).u32(1440).u32(32)
+        .count(2).u32(1).text("Ethernet").text("AA:BB:CC:DD:EE:FF").text("192.168.1.10").text("255.255.255.0")
+                 .text("192.168.1.1").text("192.168.1.1").text("8.8.8.8").text("8.8.4.4").u32(1).u32(0)
+                 .u32(1).text("Wi-Fi").text("11:22:33:44:55:66").texts(6).u32(0).u32(1)
+        .count(1).text("p1").text("p2").text("p3").text("p4").u32(0)
+        .text("macOS").text("t4").text("t5").text("t6").text("t7").text("20190304050607").text("0")
+            .text("collected").text("example.com").text("x86_64").text("13.4").texts(2).u32(0)
+        .count(1).text("admin").u32(500)
+        .u32(0).u32(0)
+        .trailer();
+    EXPECT_EQ(hex(encode()), hex(expected.bytes));
+}
+
+TEST_F(HardwareFile, RecordWithOnlySystemInfo) {
+    record.systemInfo = {tagWMIINFOSTRUCT{}};
+    record.systemInfo[0].computerName = "mac01";
+    record.systemInfo[0].uuid = "UUID-1";
+    KxBytes expected = hardwareHeader();
+    expected.text("mac01").texts(3).text("UUID-1") // A
+        .u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0) // B to I
+        .texts(6).text("1").texts(6).u32(0) // J: 13 texts, the flag "1", stamp
+        .u32(0)                             // K
+        .u32(0).u32(0)                      // L
+        .trailer();
+    EXPECT_EQ(hex(encode()), hex(expected.bytes));
+}
+
+TEST_F(HardwareFile, NoSystemInfoWritesNothingAndThrows) {
+    EXPECT_THROW(encode(), std::out_of_range);
+    EXPECT_EQ(readFile(dir / "out.dat"), "");
+}
+
+// Which optional fields a file body carries, by formatVersion.
+struct VersionCase {
+    uint32_t version;
+    bool diskDetails;   // disk first word + stamp, printer stamp
+    bool secondClosing; // second count of section L
+    bool wireless;
+};
+class HardwareFileVersion : public HardwareFile, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(HardwareFileVersion, OptionalFieldsFollowTheFormatVersion) {
+    const VersionCase c = GetParam();
+    record.systemInfo = {mac01()};
+    record.systemInfo[0].model = "M";
+    record.disks = {tagWMIDISKSTRUCT{"disk0", 10, 0, 1, "", "", "APPLE SSD", 0}};
+    record.nics = {tagWMINICSTRUCT{1, "en0", "", "", "", "", "", "", "", 1, 1}};
+    record.printers = {tagWMIPRTSTRUCT{"p", "", "", "", 0}};
+    KxBytes e = hardwareHeader(c.version);
+    e.text("mac01").text("Apple Inc.").text("M").text("C02XYZ").text("UUID-1").count(0).count(0);
+    e.count(1).text("disk0").i64(10).u32(0).u32(1).texts(2);
+    if (c.diskDetails)
+        e.text("APPLE").u32(0);
+    e.count(0).count(0).count(0);
+    e.count(1).u32(1).text("en0").texts(7).u32(1);
+    if (c.wireless)
+        e.u32(1);
+    e.count(1).text("p").texts(3);
+    if (c.diskDetails)
+        e.u32(0);
+    e.text("macOS").text("t4").text("t5").text("t6").text("t7").text("20190304050607").text("0")
+        .text("collected").text("example.com").text("x86_64").text("13.4").texts(2).u32(0);
+    e.count(0).u32(0);
+    if (c.secondClosing)
+        e.u32(0);
+    e.trailer();
+    EXPECT_EQ(hex(encode(c.version)), hex(e.bytes));
+}
+INSTANTIATE_TEST_SUITE_P(Versions, HardwareFileVersion,
+                         ::testing::Values(VersionCase{10008, false, false, false},
+                                           VersionCase{10009, true, false, false},
+                                           VersionCase{10010, true, false, false},
+                                           VersionCase{10011, true, true, false},
+                                           VersionCase{10012, true, true, true}));
+
+// Text lengths after conversion, in the first body field.
+class HardwareFileTextLength : public HardwareFile, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(HardwareFileTextLength, ComputerNameKeepsItsLengthPrefixAndCut) {
+    const size_t length = GetParam();
+    record.systemInfo = {tagWMIINFOSTRUCT{}};
+    record.systemInfo[0].computerName = std::string(length, 'n');
+    const std::string written(std::min<size_t>(length, 4094), 'n');
+    KxBytes e;
+    e.text("KX20").u32(10012).u32(0).text(written).u32(12).text("1.0.0.2").u32(5).u32(1000).u32(2000)
+        .u32(1).texts(1);
+    e.text(written).texts(4).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0)
+        .texts(6).text("1").texts(6).u32(0).u32(0).u32(0).u32(0).trailer();
+    EXPECT_EQ(hex(encode()), hex(e.bytes));
+}
+INSTANTIATE_TEST_SUITE_P(Lengths, HardwareFileTextLength, ::testing::Values(0, 254, 255, 4094, 5000));
+
+struct TextRuleCase {
+    std::string in;
+    std::string out;
+};
+
+class DiskFirstWord : public HardwareFile, public ::testing::WithParamInterface<TextRuleCase> {};
+TEST_P(DiskFirstWord, IsTheTextBeforeTheFirstBlank) {
+    record.systemInfo = {mac01()};
+    record.disks.resize(1);
+    record.disks[0].diskText3 = GetParam().in;
+    encode();
+    const auto file = kx::readDataFile(readFile(dir / "out.dat"));
+    EXPECT_EQ(file["disks"][0]["diskText3"], GetParam().out);
+    EXPECT_EQ(file["disks"][0]["stamp"], 0);
+}
+INSTANTIATE_TEST_SUITE_P(Disks, DiskFirstWord,
+                         ::testing::Values(TextRuleCase{"", ""}, TextRuleCase{"APPLE SSD AP0512", "APPLE"},
+                                           TextRuleCase{"single", "single"}, TextRuleCase{" leading", ""},
+                                           TextRuleCase{"tab\tinside", "tab\tinside"}));
+
+class OsFlag : public HardwareFile, public ::testing::WithParamInterface<TextRuleCase> {};
+TEST_P(OsFlag, IsZeroOnlyForExactlyZero) {
+    record.systemInfo = {mac01()};
+    record.systemInfo[0].osFlag = GetParam().in;
+    encode();
+    EXPECT_EQ(kx::readDataFile(readFile(dir / "out.dat"))["operatingSystem"]["osFlag"], GetParam().out);
+}
+INSTANTIATE_TEST_SUITE_P(Flags, OsFlag,
+                         ::testing::Values(TextRuleCase{"0", "0"}, TextRuleCase{"", "1"}, TextRuleCase{"1", "1"},
+                                           TextRuleCase{"00", "1"}, TextRuleCase{" 0", "1"},
+                                           TextRuleCase{"yes", "1"}));
+
+TEST_F(HardwareFile, UnwritableFileIsAnError) {
+    record.systemInfo = {mac01()};
+    TestHWManager manager("result", dir.path.string(), record);
+    if (!boost::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    EXPECT_THROW(manager.encodeInfo("/dev/full"), boost::filesystem::filesystem_error);
+}
+
+} // namespace
