@@ -1,0 +1,13 @@
+// libFuzzer target: any bytes as the "video" display report.
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "mac/DisplayReport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    macos::readDisplayReport(in);
+    return 0;
+}
