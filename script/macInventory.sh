@@ -1,0 +1,622 @@
+#!/bin/sh
+# Collects this machine's raw inventory for KX_InventoryAGT, which runs it as
+# "./macInventory.sh a" in its installation folder and then parses the files
+# left in ./result (the script writes nowhere else). macOS and Linux.
+#
+# Every system tool runs under a time limit of the script's own (macOS has no
+# timeout command): a tool that is missing, fails or runs too long leaves its
+# file absent or empty, and the rest goes on. The script always exits 0.
+#
+# For tests only:
+#   KX_ROOT        folder under which /proc, /etc, /var/log and /sys are read
+#                  (default: the real root); tools are found on PATH.
+#   KX_TOOL_LIMIT  seconds one tool may run (default 60); system_profiler gets
+#                  three times that, the whole run four times that.
+
+LC_ALL=C
+LANG=C
+export LC_ALL LANG
+
+ROOT=${KX_ROOT:-}
+RESULT=./result
+WORK=$RESULT/.work
+
+TOOL_LIMIT=${KX_TOOL_LIMIT:-60}
+case $TOOL_LIMIT in '' | *[!0-9]* | 0) TOOL_LIMIT=60 ;; esac
+
+# Seconds since 1970, or 0 where date cannot tell (then only the per-tool
+# limits hold).
+now() {
+    n=$(date +%s 2>/dev/null)
+    case $n in '' | *[!0-9]*) n=0 ;; esac
+    echo "$n"
+}
+DEADLINE=$(($(now) + 4 * TOOL_LIMIT))
+
+# ---------------------------------------------------------------------------
+# Running tools under a time limit
+
+# kill_tree SIGNAL PID: the process and its direct children.
+kill_tree() {
+    if command -v pkill >/dev/null 2>&1; then
+        pkill -"$1" -P "$2" 2>/dev/null
+    fi
+    kill -s "$1" "$2" 2>/dev/null
+}
+
+# watchdog PID SECONDS WAITER: stops the tool PID once SECONDS have passed;
+# if it survives even KILL (stuck in the kernel), wakes the shell WAITER
+# that waits for it. Ends at once when terminated.
+watchdog() {
+    trap 'kill "$wd_nap" 2>/dev/null; exit 0' TERM
+    sleep "$2" &
+    wd_nap=$!
+    wait "$wd_nap"
+    kill_tree TERM "$1"
+    sleep 2 &
+    wd_nap=$!
+    wait "$wd_nap"
+    kill_tree KILL "$1"
+    sleep 1 &
+    wd_nap=$!
+    wait "$wd_nap"
+    kill -s USR1 "$3" 2>/dev/null
+}
+
+# run_limited SECONDS OUTPUT TOOL [ARGUMENT...]: runs TOOL with its standard
+# output in the file OUTPUT for at most SECONDS (less when the run's own
+# budget is nearly spent). Returns the tool's status; 127 when it is missing,
+# 124 when no time is left. A tool stopped by a signal (the watchdog's or
+# another) leaves no OUTPUT, since what it wrote may be cut off.
+run_limited() {
+    rl_limit=$1
+    rl_out=$2
+    shift 2
+    command -v "$1" >/dev/null 2>&1 || return 127
+    rl_left=$((DEADLINE - $(now)))
+    if [ "$rl_left" -lt "$rl_limit" ]; then rl_limit=$rl_left; fi
+    [ "$rl_limit" -gt 0 ] || return 124
+    # shellcheck disable=SC2016 # $PPID of the new sh: this (sub)shell
+    rl_self=$(exec sh -c 'echo "$PPID"')
+    trap ':' USR1
+    "$@" </dev/null >"$rl_out" 2>/dev/null &
+    rl_tool=$!
+    watchdog "$rl_tool" "$rl_limit" "$rl_self" </dev/null >/dev/null 2>&1 &
+    rl_dog=$!
+    wait "$rl_tool"
+    rl_status=$?
+    kill "$rl_dog" 2>/dev/null
+    wait "$rl_dog" 2>/dev/null
+    trap - USR1
+    if [ "$rl_status" -gt 128 ]; then rm -f "$rl_out"; fi
+    return "$rl_status"
+}
+
+# run TOOL [ARGUMENT...] with the ordinary limit, output in OUTPUT.
+run() {
+    run_limited "$TOOL_LIMIT" "$@"
+}
+
+first_line() {
+    head -n 1 "$1" 2>/dev/null | tr -d '\r'
+}
+
+# ---------------------------------------------------------------------------
+# macOS: the system profiler's XML reports, one per data type, run side by
+# side so that one report that hangs costs no more than its own limit.
+
+# profile FILE DATATYPE: the full XML report of DATATYPE; a report that is
+# cut off (no closing tag) is removed rather than left half-read.
+profile() {
+    run_limited "$((TOOL_LIMIT * 3))" "$RESULT/$1" system_profiler -xml -detailLevel full "$2"
+    if [ -f "$RESULT/$1" ] && ! grep -q '</plist>' "$RESULT/$1"; then
+        rm -f "$RESULT/$1"
+    fi
+}
+
+collect_macos() {
+    profile hardware.xml SPHardwareDataType &
+    profile mem.xml SPMemoryDataType &
+    profile physical_disk.xml SPSerialATADataType &
+    profile nvme_disk.xml SPNVMeDataType &
+    profile pata_disk.xml SPParallelATADataType &
+    profile logical_disk.xml SPStorageDataType &
+    profile nics SPNetworkDataType &
+    profile app SPApplicationsDataType &
+    run_limited "$((TOOL_LIMIT * 3))" "$RESULT/video" system_profiler SPDisplaysDataType &
+
+    # ProductName:	macOS
+    # ProductVersion:	13.3.1
+    # ProductVersionExtra:	(a)     <- left out: it too begins "ProductVersion"
+    if run "$WORK/sw_vers" sw_vers; then
+        grep -e '^ProductName:' -e '^ProductVersion:' "$WORK/sw_vers" >"$RESULT/os"
+    fi
+    run "$RESULT/hostname" hostname
+    wait
+}
+
+# ---------------------------------------------------------------------------
+# Linux: system identity
+
+# "dmidecode": the System Information section of `dmidecode -t system` alone
+# (other sections repeat Manufacturer and Serial Number, and the last one
+# read wins):
+#   System Information
+#   	Manufacturer: Dell Inc.
+#   	Product Name: PowerEdge R640
+#   	Serial Number: ...
+#   	UUID: 4c4c4544-...
+# Without root or without dmidecode, "grep_sys_devices" instead:
+#   /sys/devices/virtual/dmi/id/sys_vendor:Dell Inc.
+collect_identity() {
+    run "$WORK/dmidecode" dmidecode -t system
+    awk '
+        /^System Information/ { on = 1; print; next }
+        on && (NF == 0 || /^[^ \t]/) { on = 0 }
+        on { print }
+    ' "$WORK/dmidecode" 2>/dev/null >"$WORK/system"
+    if grep -q 'Manufacturer:' "$WORK/system"; then
+        cp "$WORK/system" "$RESULT/dmidecode"
+        return
+    fi
+    dmi=$ROOT/sys/devices/virtual/dmi/id
+    [ -d "$dmi" ] || return
+    for f in "$dmi"/*; do
+        if [ ! -f "$f" ] || [ ! -r "$f" ]; then continue; fi
+        value=$(first_line "$f")
+        printf '/sys/devices/virtual/dmi/id/%s:%s\n' "${f##*/}" "$value"
+    done >"$RESULT/grep_sys_devices"
+}
+
+# "hostname" (possibly fully qualified), "domainname" (only when the system
+# knows one: NIS's "(none)" is no domain), "arch".
+collect_host() {
+    run "$RESULT/hostname" hostname
+    domain=
+    if run "$WORK/domain" hostname -d; then domain=$(first_line "$WORK/domain"); fi
+    if [ -z "$domain" ] && run "$WORK/domain" dnsdomainname; then
+        domain=$(first_line "$WORK/domain")
+    fi
+    case $domain in '' | '(none)') ;; *) printf '%s\n' "$domain" >"$RESULT/domainname" ;; esac
+    run "$RESULT/arch" uname -m
+}
+
+# ---------------------------------------------------------------------------
+# Linux: distribution
+
+# os_release KEY: the value of KEY in os-release, without quotation marks.
+os_release() {
+    for f in "$ROOT/etc/os-release" "$ROOT/usr/lib/os-release"; do
+        [ -r "$f" ] || continue
+        sed -n "s/^$1=//p" "$f" | head -n 1 | tr -d '\r' |
+            sed -e 's/^"\(.*\)"$/\1/' -e "s/^'\\(.*\\)'\$/\\1/"
+        return
+    done
+}
+
+# write_os FAMILY NAME VERSION: the release text in the form the agent's
+# release parser classifies as FAMILY:
+#   ubuntu  DISTRIB_ID=Ubuntu / DISTRIB_RELEASE=24.04 / DISTRIB_DESCRIPTION="Ubuntu 24.04.3 LTS"
+#           (the description line last: the parser keeps the last line's values)
+#   debian  12.11 / Debian GNU/Linux 12 (bookworm)   (version first)
+#   suse    SUSE Linux Enterprise Server 12 SP1 / VERSION=12.1
+#   line    Fedora release 30 (Thirty)               (name and version read from one line)
+write_os() {
+    case $1 in
+    ubuntu) printf 'DISTRIB_ID=Ubuntu\nDISTRIB_RELEASE=%s\nDISTRIB_DESCRIPTION="%s"\n' "$3" "$2" ;;
+    debian) printf '%s\n%s\n' "$3" "$2" ;;
+    suse) printf '%s\nVERSION=%s\n' "$2" "$3" ;;
+    *) printf '%s\n' "$2" ;;
+    esac >"$RESULT/os"
+}
+
+# family_of NAME: the form for a release name the parser would otherwise
+# read by its family word.
+family_of() {
+    case $1 in
+    *Ubuntu*) echo ubuntu ;;
+    *Debian*) echo debian ;;
+    *SUSE*) echo suse ;;
+    *) echo line ;;
+    esac
+}
+
+# The first line of the release file of a distribution whose first line
+# names it and its version, without a trailing " for x86_64".
+first_line_release() {
+    for name in oracle-release fedora-release centos-release rocky-release \
+        almalinux-release redhat-release system-release gentoo-release \
+        mandriva-release mageia-release vine-release turbolinux-release \
+        slackware-version arch-release; do
+        line=$(first_line "$ROOT/etc/$name" | sed -e 's/[[:space:]]*$//' -e 's/ for [A-Za-z0-9_]*$//')
+        # Mageia links mandriva-release to its own file.
+        if [ "$name" = mandriva-release ]; then
+            case $line in *Mandriva*) ;; *) continue ;; esac
+        fi
+        if [ -n "$line" ]; then
+            printf '%s\n' "$line"
+            return
+        fi
+    done
+}
+
+collect_os() {
+    id=$(os_release ID)
+    pretty=$(os_release PRETTY_NAME)
+    version_id=$(os_release VERSION_ID)
+    lsb=$ROOT/etc/lsb-release
+    lsb_id=$(sed -n 's/^DISTRIB_ID=//p' "$lsb" 2>/dev/null | head -n 1 | tr -d '"\r')
+    if [ "$lsb_id" = Ubuntu ] || [ "$id" = ubuntu ]; then
+        name=$(sed -n 's/^DISTRIB_DESCRIPTION=//p' "$lsb" 2>/dev/null | head -n 1 | tr -d '"\r')
+        version=$(sed -n 's/^DISTRIB_RELEASE=//p' "$lsb" 2>/dev/null | head -n 1 | tr -d '"\r')
+        write_os ubuntu "${name:-${pretty:-Ubuntu}}" "${version:-$version_id}"
+        return
+    fi
+    if [ -s "$ROOT/etc/debian_version" ] && { [ "$id" = debian ] || [ -z "$id" ]; }; then
+        case $pretty in *Debian*) name=$pretty ;; *) name="Debian GNU/Linux" ;; esac
+        write_os debian "$name" "$(first_line "$ROOT/etc/debian_version")"
+        return
+    fi
+    line=$(first_line_release)
+    if [ -n "$line" ]; then
+        write_os "$(family_of "$line")" "$line" ""
+        return
+    fi
+    suse=$ROOT/etc/SuSE-release
+    case $pretty in *SUSE*) suse_pretty=yes ;; *) suse_pretty= ;; esac
+    if [ -s "$suse" ] || [ -n "$suse_pretty" ]; then
+        # SUSE Linux Enterprise Server 12 (s390x)
+        # VERSION = 12
+        # PATCHLEVEL = 1
+        name=$pretty
+        [ -n "$suse_pretty" ] || name=$(first_line "$suse")
+        version=$version_id
+        if [ -z "$version" ]; then
+            version=$(sed -n 's/^VERSION[[:space:]]*=[[:space:]]*//p' "$suse" 2>/dev/null | head -n 1 | tr -d '\r ')
+            patch=$(sed -n 's/^PATCHLEVEL[[:space:]]*=[[:space:]]*//p' "$suse" 2>/dev/null | head -n 1 | tr -d '\r ')
+            case $patch in '' | 0) ;; *) version=$version.$patch ;; esac
+        fi
+        if [ -z "$version" ]; then
+            version=$(printf '%s\n' "$name" | tr ' ' '\n' | grep '^[0-9][0-9.]*$' | head -n 1)
+        fi
+        write_os suse "$name" "$version"
+        return
+    fi
+    if [ -z "$pretty" ]; then
+        pretty=$(os_release NAME)
+        [ -z "$version_id" ] || pretty="$pretty $version_id"
+    fi
+    [ -n "$pretty" ] && write_os "$(family_of "$pretty")" "$pretty" "$version_id"
+}
+
+# ---------------------------------------------------------------------------
+# Linux: installed packages and the installation time
+
+# dpkg hosts: "app" lines "name version key" and "app_install" lines
+# "YYYY-MM-DD hh:mm:ss install key", the key being the package as the
+# installation log names it (bash:amd64). The log (with its rotated copies)
+# gives each package's latest installation; older logs name packages
+# without their architecture, and such entries are given the architectures
+# installed under that name.
+collect_dpkg() {
+    # shellcheck disable=SC2016 # dpkg-query fields, not shell expansions
+    run "$WORK/dpkg" dpkg-query -W \
+        -f '${Package}\t${Architecture}\t${Version}\t${Installed-Size}\t${Section}\t${Status}\n'
+    # adduser	all	3.112+nmu2	1228	admin	install ok installed
+    awk -F '\t' '
+        NF >= 3 && $1 != "" && $3 != "" &&
+        (NF < 6 || $6 ~ / (installed|triggers-pending|triggers-awaited)$/) {
+            print $1, $3, ($2 == "" ? $1 : $1 ":" $2)
+        }
+    ' "$WORK/dpkg" 2>/dev/null >"$WORK/app"
+    [ -s "$WORK/app" ] || return 1
+    cp "$WORK/app" "$RESULT/app"
+
+    # 2019-03-04 05:06:07 install bash:amd64 <none> 4.4-5
+    for log in "$ROOT"/var/log/dpkg.log*; do
+        [ -f "$log" ] || continue
+        case $log in
+        *.gz) gzip -dc "$log" 2>/dev/null ;;
+        *) cat "$log" ;;
+        esac
+    done | awk '
+        function note(key) { if (!(key in when) || when[key] < stamp) when[key] = stamp }
+        FNR == NR {
+            if ((n = index($3, ":")) > 0) arches[$1] = arches[$1] " " substr($3, n + 1)
+            next
+        }
+        $3 == "install" && NF >= 4 &&
+        $1 ~ /^[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]$/ &&
+        $2 ~ /^[0-9][0-9]:[0-9][0-9]:[0-9][0-9]$/ {
+            stamp = $1 " " $2
+            if (index($4, ":") == 0 && ($4 in arches)) {
+                n = split(arches[$4], arch, " ")
+                for (i = 1; i <= n; i++) note($4 ":" arch[i])
+            } else {
+                note($4)
+            }
+        }
+        END { for (key in when) print when[key] " install " key }
+    ' "$WORK/app" - | sort >"$RESULT/app_install"
+
+    # The oldest entry of the installation log: when the system was set up.
+    for log in "$ROOT"/var/log/dpkg.log*; do
+        [ -f "$log" ] || continue
+        case $log in
+        *.gz) gzip -dc "$log" 2>/dev/null | head -n 1 ;;
+        *) head -n 1 "$log" ;;
+        esac
+    done | grep '^[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]' |
+        cut -c 1-19 | sort | head -n 1 | tr -d ' :-' >"$WORK/oldest"
+    if [ -s "$WORK/oldest" ]; then cp "$WORK/oldest" "$RESULT/os_install_2"; fi
+    return 0
+}
+
+# rpm hosts: "app" alone, lines "name version-release installation-seconds".
+collect_rpm() {
+    run "$WORK/rpm" rpm -qa --queryformat \
+        '%{NAME}\t%{ARCH}\t%{VERSION}-%{RELEASE}\t%{INSTALLTIME}\t%{SIZE}\t%{VENDOR}\t%{SUMMARY}\t%{GROUP}\n'
+    # libpciaccess0	i586	0.12.1-1.mga1	1311080703	38452	Mageia.Org	...
+    awk -F '\t' 'NF >= 4 && $1 != "" { print $1, $3, $4 }' "$WORK/rpm" 2>/dev/null >"$WORK/app"
+    [ -s "$WORK/app" ] || return 1
+    cp "$WORK/app" "$RESULT/app"
+
+    # The earliest installation: when the system was set up.
+    oldest=$(awk '$3 ~ /^[0-9]+$/ && $3 > 0 { print $3 }' "$WORK/app" | sort -n | head -n 1)
+    if [ -n "$oldest" ] && run "$WORK/oldest" date -d "@$oldest" +%Y%m%d%H%M%S; then
+        if grep -q '^[0-9]\{14\}$' "$WORK/oldest"; then cp "$WORK/oldest" "$RESULT/os_install_2"; fi
+    fi
+    return 0
+}
+
+collect_software() {
+    collect_dpkg || collect_rpm
+}
+
+# "os_install_1": the root file system's birth time in seconds, where the
+# file system records it.
+collect_install_time() {
+    if run "$WORK/birth" stat -c %W "$ROOT/"; then
+        birth=$(first_line "$WORK/birth")
+        case $birth in '' | *[!0-9]* | 0) ;; *) printf '%s\n' "$birth" >"$RESULT/os_install_1" ;; esac
+    fi
+}
+
+# ---------------------------------------------------------------------------
+# Linux: processors and memory
+
+# cpuinfo_value KEY: the first value of KEY in the copied cpuinfo.
+cpuinfo_value() {
+    sed -n "s/^$1[[:space:]]*:[[:space:]]*//p" "$RESULT/cpu" | head -n 1
+}
+
+# The processor's name where cpuinfo has no "model name" lines (ARM,
+# PowerPC), from the best source there is.
+cpu_model_name() {
+    name=
+    if run "$WORK/lscpu" lscpu; then
+        name=$(sed -n 's/^Model name:[[:space:]]*//p' "$WORK/lscpu" | head -n 1)
+        [ "$name" != - ] || name=
+    fi
+    [ -n "$name" ] || name=$(cpuinfo_value cpu)
+    [ -n "$name" ] || name=$(cpuinfo_value Processor)
+    for model in "$ROOT/proc/device-tree/model" "$ROOT/sys/firmware/devicetree/base/model"; do
+        [ -n "$name" ] || name=$(tr -d '\000' <"$model" 2>/dev/null)
+    done
+    [ -n "$name" ] || name=$(cpuinfo_value Model)
+    [ -n "$name" ] || name=$(cpuinfo_value Hardware)
+    [ -n "$name" ] || name=$(first_line "$RESULT/arch")
+    printf '%s\n' "$name"
+}
+
+# "cpu": /proc/cpuinfo; without "model name" lines, one is added to each
+# processor's block so that every package is recorded.
+collect_cpu() {
+    [ -r "$ROOT/proc/cpuinfo" ] || return
+    cat "$ROOT/proc/cpuinfo" >"$RESULT/cpu"
+    grep -q '^model name' "$RESULT/cpu" && return
+    KX_MODEL=$(cpu_model_name) awk '
+        { line[NR] = $0; if ($0 ~ /^processor[ \t]*:/) blocks = 1 }
+        END {
+            name = "model name\t: " ENVIRON["KX_MODEL"]
+            if (!blocks) print name
+            for (i = 1; i <= NR; i++) {
+                print line[i]
+                if (blocks && line[i] ~ /^processor[ \t]*:/) print name
+            }
+        }
+    ' "$RESULT/cpu" >"$WORK/cpu" && cp "$WORK/cpu" "$RESULT/cpu"
+}
+
+collect_memory() {
+    [ -r "$ROOT/proc/meminfo" ] || return
+    cat "$ROOT/proc/meminfo" >"$RESULT/mem"
+}
+
+# ---------------------------------------------------------------------------
+# Linux: disks and volumes
+
+# "physical_disk": disks and optical drives, one a line, in the column order
+# TYPE, MODEL, SIZE, KNAME with the size in bytes and the model's padding
+# trimmed:
+#   TYPE="disk" MODEL="WDC WD1600JS-75N" SIZE="160041885696" KNAME="sda"
+# The pairs are taken by name, and a size that an older lsblk printed with a
+# unit (149G) is turned back into bytes. Compressed RAM swap is no disk.
+collect_disks() {
+    run "$WORK/lsblk" lsblk -P -b -d -o TYPE,MODEL,SIZE,KNAME
+    awk '
+        function value(key,    rest, end) {
+            rest = $0
+            if (index(rest, key "=\"") != 1) {
+                if (!index(rest, " " key "=\"")) return ""
+                rest = substr(rest, index(rest, " " key "=\"") + 1)
+            }
+            rest = substr(rest, length(key) + 3)
+            end = index(rest, "\"")
+            return end ? substr(rest, 1, end - 1) : ""
+        }
+        function bytes(size,    unit, i, units) {
+            if (size ~ /^[0-9]+$/) return size
+            if (size !~ /^[0-9.]+[KMGTPE]$/) return size
+            unit = substr(size, length(size))
+            units = "KMGTPE"
+            size = substr(size, 1, length(size) - 1)
+            for (i = 1; i <= index(units, unit); i++) size *= 1024
+            return sprintf("%.0f", size)
+        }
+        {
+            type = value("TYPE"); model = value("MODEL"); kname = value("KNAME")
+            if (tolower(type) != "disk" && tolower(type) != "rom") next
+            if (kname ~ /^(zram|ram)[0-9]+$/) next
+            gsub(/^[ \t]+|[ \t]+$/, "", model)
+            printf "TYPE=\"%s\" MODEL=\"%s\" SIZE=\"%s\" KNAME=\"%s\"\n", type, model, bytes(value("SIZE")), kname
+        }
+    ' "$WORK/lsblk" 2>/dev/null >"$WORK/disks"
+    if [ -f "$WORK/lsblk" ]; then cp "$WORK/disks" "$RESULT/physical_disk"; fi
+}
+
+# "logical_disk": a heading, then one mounted volume a line in seven fields
+# separated by single blanks, sizes in bytes:
+#   /home ext4 46252711936 20907114496 22996074496 48% /dev/sda7
+# (mount point, type, size, used, free, capacity, device). df's aligned
+# columns are re-spaced; pseudo and network file systems, and mount points
+# with a blank, are left out.
+collect_volumes() {
+    # -l keeps df away from network mounts, which can hang; not every df has it.
+    run "$WORK/df" df -P -T -k -l
+    status=$?
+    if [ ! -s "$WORK/df" ] && [ "$status" -ne 124 ]; then run "$WORK/df" df -P -T -k; fi
+    # Filesystem    Type 1024-blocks      Used Available Capacity Mounted on
+    # /dev/sda7    crypt    45168664  20417104  22457104      48% /home
+    awk '
+        BEGIN {
+            split("tmpfs devtmpfs overlay aufs proc sysfs devpts cgroup cgroup2 squashfs " \
+                  "ramfs securityfs pstore efivarfs bpf tracefs debugfs configfs fusectl " \
+                  "mqueue hugetlbfs autofs binfmt_misc nsfs rpc_pipefs selinuxfs nfsd " \
+                  "fuse.lxcfs fuse.gvfsd-fuse fuse.portal fuse.snapfuse fuse.sshfs " \
+                  "nfs nfs4 cifs smbfs smb3 afs ceph glusterfs fuse.glusterfs 9p", list, " ")
+            for (i in list) pseudo[list[i]] = 1
+            print "Mounted Type Bytes Used Available Capacity Filesystem"
+        }
+        NR == 1 { unit = $3; sub(/-blocks$/, "", unit); if (unit !~ /^[0-9]+$/) unit = 1024; next }
+        NF != 7 || ($2 in pseudo) || $3 !~ /^[0-9]+$/ || $3 == 0 { next }
+        { printf "%s %s %.0f %.0f %.0f %s %s\n", $7, $2, $3 * unit, $4 * unit, $5 * unit, $6, $1 }
+    ' "$WORK/df" 2>/dev/null >"$WORK/volumes"
+    if [ -s "$WORK/df" ]; then cp "$WORK/volumes" "$RESULT/logical_disk"; fi
+}
+
+# ---------------------------------------------------------------------------
+# Linux: graphics and network
+
+# "video": the first display controller line of lspci, without numeric
+# codes or a PCI domain:
+#   00:02.0 VGA compatible controller: Intel Corporation Skylake GT2 [HD Graphics 520] (rev 07)
+collect_video() {
+    run "$WORK/lspci" lspci || [ -s "$WORK/lspci" ] || return
+    awk '/^[0-9a-fA-F:.]+ (VGA compatible controller|3D controller|Display controller)/ { print; exit }' \
+        "$WORK/lspci" |
+        sed -e 's/^[0-9a-fA-F]\{4,\}:\([0-9a-fA-F]\{2\}:[0-9a-fA-F]\{2\}\.\)/\1/' \
+            -e 's/ \[[0-9a-fA-F]\{4\}\]:/:/' \
+            -e 's/ \[[0-9a-fA-F]\{4\}:[0-9a-fA-F]\{4\}\]//g' \
+            -e 's/ (prog-if [^)]*)//' >"$WORK/video"
+    if [ -s "$WORK/video" ]; then cp "$WORK/video" "$RESULT/video"; fi
+}
+
+# "ip_<iface>" from `ip addr`: the hardware address and the primary IPv4
+# address only (the agent keeps the last address it reads), with the prefix
+# of a point-to-point address and without the label that ends the line:
+#       link/ether 00:50:56:9a:61:46 brd ff:ff:ff:ff:ff:ff
+#       inet 10.16.119.155/20 scope global
+# Prints the interface names, loopback left out.
+split_ip_addr() {
+    awk -v dir="$RESULT" '
+        /^[0-9]+: / {
+            if (file != "") close(file)
+            file = ""; name = $2; sub(/:$/, "", name); sub(/@.*/, "", name)
+            if (name == "lo" || $3 ~ /LOOPBACK/ || name == "") next
+            file = dir "/ip_" name; mac = 0; inet = 0
+            printf "" >file
+            print name
+            next
+        }
+        file == "" { next }
+        $1 == "link/ether" && !mac && NF >= 2 { print "    link/ether " $2 " brd " ($3 == "brd" ? $4 : "ff:ff:ff:ff:ff:ff") >file; mac = 1 }
+        $1 == "inet" && !inet && !/ secondary/ {
+            address = $2; scope = "global"
+            for (i = 3; i < NF; i++) {
+                if ($i == "peer" && index($(i + 1), "/")) address = address substr($(i + 1), index($(i + 1), "/"))
+                if ($i == "scope") scope = $(i + 1)
+            }
+            if (!index(address, "/")) address = address "/32"
+            print "    inet " address " scope " scope >file; inet = 1
+        }
+    ' "$1"
+}
+
+# "ip_<iface>" from `ifconfig -a` where only net-tools exists: each
+# interface's block with runs of blanks collapsed (the agent splits at single
+# blanks). Alias interfaces (eth0:1) and loopback are left out.
+#   eth0 Link encap:Ethernet HWaddr 00:16:CB:A6:D4:3A
+#    inet addr:100.100.106.200 Bcast:100.100.106.255 Mask:255.255.255.0
+split_ifconfig() {
+    awk -v dir="$RESULT" '
+        /^[^ \t]/ {
+            if (file != "") close(file)
+            file = ""; name = $1; sub(/:$/, "", name)
+            if (name == "lo" || index(name, ":") || /LOOPBACK|Loopback/) next
+            file = dir "/ip_" name
+            print name
+        }
+        file != "" && NF > 0 { line = $0; gsub(/[ \t]+/, " ", line); print line >file }
+    ' "$1"
+}
+
+# "nic_<iface>": the interface's device properties, NAME=value lines
+# (ID_VENDOR_FROM_DATABASE=Intel Corporation); an empty file where udev
+# cannot tell, since the agent finds the interfaces by these files.
+collect_network() {
+    run "$WORK/ip" ip addr
+    if [ -s "$WORK/ip" ]; then
+        split_ip_addr "$WORK/ip" >"$WORK/interfaces"
+    elif run "$WORK/ifconfig" ifconfig -a || [ -s "$WORK/ifconfig" ]; then
+        split_ifconfig "$WORK/ifconfig" >"$WORK/interfaces"
+    fi
+    [ -s "$WORK/interfaces" ] || return
+    while IFS= read -r iface; do
+        nic=$RESULT/nic_$iface
+        if run "$WORK/udev" udevadm info -q property -p "/sys/class/net/$iface" ||
+            [ -s "$WORK/udev" ]; then
+            sed 's/^E: //' "$WORK/udev" >"$nic"
+        fi
+        : >>"$nic"
+        rm -f "$WORK/udev"
+    done <"$WORK/interfaces"
+}
+
+collect_linux() {
+    collect_host
+    collect_os
+    collect_identity
+    collect_cpu
+    collect_memory
+    collect_disks
+    collect_volumes
+    collect_video
+    collect_network
+    collect_software
+    collect_install_time
+}
+
+# ---------------------------------------------------------------------------
+
+rm -rf "$RESULT"
+mkdir -p "$WORK" || exit 0
+trap 'rm -rf "$WORK"' EXIT
+trap 'exit 0' HUP INT TERM
+
+run "$WORK/uname" uname -s
+case $(first_line "$WORK/uname") in
+Darwin) collect_macos ;;
+*) collect_linux ;;
+esac
+exit 0
