@@ -98,10 +98,10 @@ const BinaryCase binaryCases[] = {
     {"RootIsObjectZeroWhateverTheTopObjectField",
      BinaryList{{obj({0x51, 'r'}), obj({0x51, 't'})}, 1, 1, 1}.bytes(), std::string("r"), ""},
     {"TwoByteOffsetsAndReferences",
-     BinaryList{{obj({0xA1, 0, 1}), obj({0x09})}, 2, 2}.bytes(), array_type({true}), ""},
+     BinaryList{{obj({0xA1, 0, 1}), obj({0x09})}, 2, 2}.bytes(), array_type{true}, ""},
     {"SharedContainerWithinBudget",
      list({obj({0xA2, 1, 1}), obj({0xA1, 2}), obj({0x09})}),
-     array_type({array_type({true}), array_type({true})}), ""},
+     array_type{array_type{true}, array_type{true}}, ""},
 
     {"NullObject", list({obj({0x00})}), {}, "Plist: null byte encountered, unsure how to parse"},
     {"FillByte", list({obj({0x0F})}), {}, "Plist: fill byte encountered, unsure how to parse"},
