@@ -1,6 +1,6 @@
 #include "KxReader.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -65,7 +65,7 @@ public:
             fail(std::string("missing \"") + kTrailer + "\" at offset " + std::to_string(pos));
         pos += length;
         if (pos != data.size())
-            fail(std::to_string(data.size() - pos) + " bytes after \"" + kTrailer + "\"");
+            fail(std::string("bytes after \"") + kTrailer + "\": " + std::to_string(data.size() - pos));
     }
 
     size_t offset() const { return pos; }
@@ -338,24 +338,37 @@ json readDataFile(const std::string& bytes) {
     return file;
 }
 
+// Byte by byte: ASCII stays ASCII (backslash and tilde included), a
+// half-width katakana byte or a lead byte with its trail byte goes through the
+// converter one character at a time, and whatever the converter refuses
+// becomes U+FFFD.
 std::string sjisToUtf8(const std::string& sjis) {
     static const char kReplacement[] = "\xEF\xBF\xBD";
     iconv_t cd = iconv_open("UTF-8", "SHIFT-JIS");
     if (cd == reinterpret_cast<iconv_t>(-1))
         throw std::runtime_error("no Shift_JIS converter");
     std::string result;
-    char* inPtr = const_cast<char*>(sjis.data());
-    size_t inLeft = sjis.size();
-    char chunk[1024];
-    while (inLeft > 0) {
-        char* outPtr = chunk;
-        size_t outLeft = sizeof chunk;
-        const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-        result.append(chunk, outPtr);
-        if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-            result += kReplacement; // invalid or cut-off character
-            ++inPtr;
-            --inLeft;
+    size_t i = 0;
+    while (i < sjis.size()) {
+        const unsigned char c = static_cast<unsigned char>(sjis[i]);
+        if (c < 0x80) {
+            result += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const size_t length = (c >= 0xA1 && c <= 0xDF) ? 1 : 2;
+        char out[8];
+        char* inPtr = const_cast<char*>(sjis.data() + i);
+        size_t inLeft = std::min(length, sjis.size() - i);
+        char* outPtr = out;
+        size_t outLeft = sizeof out;
+        if (inLeft == length && iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
+            inLeft == 0) {
+            result.append(out, outPtr);
+            i += length;
+        } else {
+            result += kReplacement;
+            ++i;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }

@@ -20,7 +20,8 @@ public:
 // data file that ends with "KX20EOF".
 nlohmann::ordered_json readDataFile(const std::string& bytes);
 
-// Shift_JIS to UTF-8; a byte that is no Shift_JIS becomes U+FFFD.
+// Shift_JIS to UTF-8, ASCII bytes read as ASCII; a byte that is no Shift_JIS
+// becomes U+FFFD.
 std::string sjisToUtf8(const std::string& sjis);
 
 } // namespace kx
