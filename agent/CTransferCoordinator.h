@@ -68,10 +68,16 @@ public:
     // one entry whose name matches it in any letter case; empty when there is none.
     std::string configFile() const;
 
+    // What the run was set up with (for callers and tests).
     const std::string& srcDirectory() const { return srcDir; }
     const std::string& destDirectory() const { return destDir; }
     const std::vector<std::string>& files() const { return producedFiles; }
     bool managersAlive() const { return hwRecord || hwManager || swManager; }
+    const std::string& serverName() const { return server; }
+    int32_t serverPort() const { return port; }
+    bool usesSsl() const { return ssl; }
+    const std::string& login() const { return username; }
+    const std::string& loginPassword() const { return password; }
 
 private:
     // Creates, runs and keeps one manager; on failure reports it, removes

@@ -60,14 +60,18 @@ void CTransferCoordinator::loadConfigIni() {
 
     boost::system::error_code ec;
     const fs::path folder = fs::current_path(ec) / kLogFolder;
-    if (!ec && fs::is_directory(folder, ec)) {
-        destDir = folder.string();
-        logDelete();
-        return;
-    }
-    if (!ec && !fs::exists(folder, ec) && fs::create_directories(folder, ec) && !ec) {
-        destDir = folder.string();
-        return;
+    if (!ec) {
+        boost::system::error_code statusError;
+        const fs::file_status status = fs::status(folder, statusError);
+        if (fs::is_directory(status)) {
+            destDir = folder.string();
+            logDelete();
+            return;
+        }
+        if (status.type() == fs::file_not_found && fs::create_directories(folder, ec) && !ec) {
+            destDir = folder.string();
+            return;
+        }
     }
     // "log" is a file, or cannot be created: the data files go into the
     // working directory and no log is kept for this run.
