@@ -15,6 +15,18 @@ namespace {
 const char binaryMagic[] = "bplist00";
 constexpr long long binaryMagicSize = 8;
 
+// The documents keep an element's leading character data as the element's
+// own value instead of a child node (half the nodes of a typical list). The
+// text of an element is still that of its first child, as if the character
+// data were a node of its own.
+constexpr unsigned int parseOptions = pugi::parse_default | pugi::parse_embed_pcdata;
+
+const char* firstChildText(const pugi::xml_node& node)
+{
+    const char* embedded = node.value();
+    return *embedded ? embedded : node.first_child().value();
+}
+
 boost::any parseNode(const pugi::xml_node& node, int depth);
 
 // <dict><key>name</key><string>value</string>...</dict>
@@ -22,11 +34,14 @@ dictionary_type parseDictionaryNode(const pugi::xml_node& node, int depth)
 {
     if (depth >= maxNesting)
         throw Error("Plist: containers nested deeper than 512 levels");
+    // Leading character data stands where the first key is due.
+    if (*node.value())
+        throw Error("Plist: XML dictionary key expected but not found");
     dictionary_type dictionary;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (std::strcmp(child.name(), "key") != 0)
             throw Error("Plist: XML dictionary key expected but not found");
-        std::string key = child.first_child().value();
+        std::string key = firstChildText(child);
         child = child.next_sibling();
         if (!child)
             throw Error("Plist: XML dictionary value expected for key " + key + "but not found");
@@ -44,6 +59,9 @@ array_type parseArrayNode(const pugi::xml_node& node, int depth)
 {
     if (depth >= maxNesting)
         throw Error("Plist: containers nested deeper than 512 levels");
+    // Leading character data is an element without a name.
+    if (*node.value())
+        throw Error("Plist: XML unknown node type ");
     array_type array;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
         array.push_back(parseNode(child, depth + 1));
@@ -54,7 +72,7 @@ array_type parseArrayNode(const pugi::xml_node& node, int depth)
 boost::any parseNode(const pugi::xml_node& node, int depth)
 {
     const char* name = node.name();
-    const char* text = node.first_child().value();
+    const char* text = firstChildText(node);
     if (std::strcmp(name, "dict") == 0)
         return parseDictionaryNode(node, depth);
     if (std::strcmp(name, "array") == 0)
@@ -127,7 +145,7 @@ void readPlist(std::istream& stream, boost::any& message)
     }
     // The buffer is ours: parse it in place instead of copying it again.
     pugi::xml_document document;
-    checkXml(document.load_buffer_inplace(buffer.data(), static_cast<size_t>(size)));
+    checkXml(document.load_buffer_inplace(buffer.data(), static_cast<size_t>(size), parseOptions));
     message = parseXml(document);
 }
 
@@ -140,7 +158,7 @@ void readPlist(const char* byteArrayTemp, long long size, boost::any& message)
         return;
     }
     pugi::xml_document document;
-    checkXml(document.load_buffer(byteArrayTemp, static_cast<size_t>(size)));
+    checkXml(document.load_buffer(byteArrayTemp, static_cast<size_t>(size), parseOptions));
     message = parseXml(document);
 }
 
@@ -162,7 +180,7 @@ array_type parseArray(pugi::xml_node& node)
 Date parseDate(pugi::xml_node& node)
 {
     Date date;
-    date.setTimeFromXMLConvention(node.first_child().value());
+    date.setTimeFromXMLConvention(firstChildText(node));
     return date;
 }
 

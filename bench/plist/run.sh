@@ -1,0 +1,55 @@
+#!/bin/sh
+# Parse-only benchmark of the property-list reader beside libplist and
+# Python's plistlib on application lists of 1k, 5k and 20k entries.
+#   bench/plist/run.sh [BUILD_DIR] [RUNS]
+# BUILD_DIR is a build configured with -DKX_BENCH=ON (default build-bench);
+# the inputs go to $KX_BENCH_INPUTS (default /tmp/kxbench-plist).
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+build=${1:-$top/build-bench}
+runs=${2:-5}
+inputs=${KX_BENCH_INPUTS:-/tmp/kxbench-plist}
+
+if [ ! -x "$build/bench/plist/plist_parse_kx" ]; then
+    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKX_BENCH=ON -DKX_TESTS=OFF >/dev/null
+    cmake --build "$build" --target plist_parse_kx plist_parse_libplist
+fi
+python3 "$here/gen_app_lists.py" "$inputs" 1k 5k 20k
+
+kx="$build/bench/plist/plist_parse_kx"
+libplist="$build/bench/plist/plist_parse_libplist"
+times=$(mktemp)
+trap 'rm -f "$times"' EXIT
+
+# median of the numbers on standard input
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+# measure NAME COMMAND...: RUNS timed runs; prints median seconds and MiB
+measure() {
+    : >"$times"
+    i=0
+    while [ $i -lt "$runs" ]; do
+        /usr/bin/time -a -o "$times" -f '%e %M' "$@" >/dev/null
+        i=$((i + 1))
+    done
+    s=$(cut -d' ' -f1 "$times" | median)
+    m=$(cut -d' ' -f2 "$times" | median)
+    printf '%8.2f s %6.0f MiB' "$s" "$(echo "$m" | awk '{print $1 / 1024}')"
+}
+
+printf '%-14s %8s   %-21s %-21s %-21s\n' "input" "size" "kx_plist" "libplist" "python3 plistlib"
+for tag in 1k 5k 20k; do
+    for ext in xml bplist; do
+        f="$inputs/app-$tag.$ext"
+        size=$(awk -v b="$(wc -c <"$f")" 'BEGIN {printf "%.1fMB", b / 1e6}')
+        printf '%-14s %8s  ' "app-$tag.$ext" "$size"
+        measure "$kx" "$f"
+        printf '  '
+        if [ -x "$libplist" ]; then measure "$libplist" "$f"; else printf '%21s' "n/a"; fi
+        printf '  '
+        measure python3 -c 'import plistlib, sys; plistlib.load(open(sys.argv[1], "rb"))' "$f"
+        printf '\n'
+    done
+done
+echo "(median of $runs runs each; whole process: start, read, parse, free)"
