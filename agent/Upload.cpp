@@ -2,12 +2,69 @@
 
 #include "CTransferCoordinator.h"
 
+#include <fstream>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <boost/filesystem/operations.hpp>
+
+#include "Client.h"
+
+namespace {
+
+const char* const kRoot = "/SPOOL/";
+const char* const kSpoolDirectory = "/agent/decryptdata/";
+const char* const kDataFilePrefix = "KX-";
+const char* const kConnectFailed = " に接続失敗しました。";
+
+} // namespace
+
 bool CTransferCoordinator::upload() {
     // Without "Config.ini" nothing is sent and the run counts as uploaded.
     if (isDestDirRequired()) {
         sendProgress(100, 100);
         return true;
     }
-    // The transfer itself comes with the WebDAV client.
-    return false;
+
+    const std::string baseUrl =
+        std::string(ssl ? "https" : "http") + "://" + server + ":" + std::to_string(port);
+    const WebDAV::dict_t options = {{"webdav_hostname", baseUrl},
+                                    {"webdav_login", username},
+                                    {"webdav_password", password},
+                                    {"webdav_root", kRoot}};
+    const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
+    if (!client->check("/")) {
+        sendMessage(baseUrl + kConnectFailed, messageParams);
+        return false;
+    }
+
+    // The data files of this run with their sizes. A file that has vanished
+    // since it was written counts 0 here and fails below.
+    std::vector<std::pair<std::string, int64_t>> selected;
+    int64_t total = 0;
+    for (const std::string& file : producedFiles) {
+        const std::string name = boost::filesystem::path(file).filename().string();
+        if (name.compare(0, 3, kDataFilePrefix) != 0)
+            continue;
+        boost::system::error_code missing;
+        const uintmax_t size = boost::filesystem::file_size(file, missing);
+        selected.emplace_back(file, missing ? 0 : static_cast<int64_t>(size));
+        total += selected.back().second;
+    }
+    if (producedFiles.empty() || total == 0)
+        sendProgress(100, 100);
+
+    bool stored = true;
+    int64_t uploaded = 0;
+    for (const auto& [file, size] : selected) {
+        std::ifstream stream(file, std::ios::binary);
+        const std::string name = boost::filesystem::path(file).filename().string();
+        if (stream && client->upload_from(kSpoolDirectory + ("/" + name), stream))
+            uploaded += size;
+        else
+            stored = false;
+        sendProgress(uploaded, total);
+    }
+    return stored;
 }

@@ -36,8 +36,13 @@ bool propfind(const ClientImpl& client, const Urn& resource, const char* depth,
 }
 
 // A request without body on a path on the server: MKCOL, MOVE, COPY, DELETE.
-bool simple(const ClientImpl& client, const char* method, const Urn& resource, Header& header) {
+// MOVE and COPY name their `target` (under the root) in a Destination header.
+bool simple(const ClientImpl& client, const char* method, const Urn& resource, Header& header,
+            const std::string& target = std::string()) {
     Request request(client.options(), client.limits());
+    // The server decodes the Destination like a request path: it is quoted the same way.
+    if (!target.empty())
+        header.append("Destination: " + client.resource(target).quote(request.handle()));
     std::vector<char> response;
     request.set(CURLOPT_CUSTOMREQUEST, method);
     request.set(CURLOPT_URL, client.url(request, resource).c_str());
@@ -141,13 +146,12 @@ bool Client::create_directory(const std::string& path, bool recursive) const {
 }
 
 namespace {
-// MOVE or COPY: the Destination is the target's path on the server.
 bool relocate(const Client& client, const char* method, const std::string& source,
               const std::string& target) {
     if (!client.check(source))
         return false;
-    Header header{"Accept: */*", "Destination: " + impl(client).resource(target).path()};
-    return simple(impl(client), method, impl(client).resource(source), header);
+    Header header{"Accept: */*"};
+    return simple(impl(client), method, impl(client).resource(source), header, target);
 }
 } // namespace
 
