@@ -1,0 +1,105 @@
+// The updater's transfers against a real lighttpd on 127.0.0.1.
+
+#include <gtest/gtest.h>
+
+#include "Downloader.h"
+#include "TestServer.h"
+
+namespace {
+
+using namespace kxtest;
+
+class DownloaderTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    WebServer server{dir.path(), false};
+    Downloader downloader{"127.0.0.1", static_cast<unsigned>(server.port()), false};
+};
+
+TEST_F(DownloaderTest, DownloadAppendsTheBodyAndRecordsTheStatus) {
+    WriteFile(server.www() / "list.md5", "d41d8cd98f00b204e9800998ecf8427e");
+    std::string text = "before:";
+    ASSERT_TRUE(downloader.Download("/list.md5", text));
+    EXPECT_EQ(text, "before:d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(downloader.responseCode, 200);
+    EXPECT_EQ(downloader.error, 0);
+}
+
+TEST_F(DownloaderTest, A404PageThatArrivesWholeIsContent) {
+    std::string text;
+    EXPECT_TRUE(downloader.Download("/missing.txt", text));
+    EXPECT_EQ(downloader.responseCode, 404);
+    EXPECT_NE(text.find("404"), std::string::npos);
+}
+
+TEST_F(DownloaderTest, A404WhoseBodyBreaksOffIsAFailedTransfer) {
+    std::string local = (dir.path() / "list.txt").string();
+    EXPECT_FALSE(downloader.DownloadtoFile("/gone.py/list.txt", local));
+    EXPECT_EQ(downloader.responseCode, 404);
+    EXPECT_EQ(downloader.error, 18); // CURLE_PARTIAL_FILE
+}
+
+TEST_F(DownloaderTest, DownloadToFileStoresTheBytesAndTheirDigest) {
+    std::string content;
+    for (int i = 0; content.size() < 2 * 1024 * 1024 + 5; ++i)
+        content += static_cast<char>((i * 131) % 251);
+    WriteFile(server.www() / "modules" / "big.bin", content);
+    std::string digest = "old";
+    std::string local = (dir.path() / "big.bin").string();
+    ASSERT_TRUE(downloader.DownloadtoFile("/modules/big.bin", local, &digest));
+    EXPECT_EQ(ReadFile(local), content);
+    EXPECT_EQ(digest, "old" + Md5Of(content));
+}
+
+TEST_F(DownloaderTest, DownloadToFileInAMissingFolderSendsNoRequest) {
+    WriteFile(server.www() / "a.txt", "a");
+    std::string local = (dir.path() / "no-such-folder" / "a.txt").string();
+    EXPECT_FALSE(downloader.DownloadtoFile("/a.txt", local));
+    EXPECT_EQ(downloader.responseCode, 0);
+    EXPECT_EQ(server.RequestsFor("GET", "/a.txt"), 0);
+}
+
+TEST_F(DownloaderTest, UploadSendsTheThreePartsOfTheForm) {
+    std::string log = "2024/03/05 09:07:02|-|updater: boot\n";
+    log += std::string("binary \0 and \r\n kept", 21);
+    std::string local = (dir.path() / "logtmp.txt").string();
+    WriteFile(local, log);
+    std::string response = "untouched";
+    EXPECT_TRUE(downloader.Upload(local, "/upload.py/7", response));
+    EXPECT_EQ(response, "untouched");
+    std::vector<Upload> uploads = server.Uploads();
+    ASSERT_EQ(uploads.size(), 1u);
+    EXPECT_EQ(uploads[0].pathInfo, "/7");
+    EXPECT_EQ(uploads[0].parts["impfile"], log);
+    EXPECT_EQ(uploads[0].fileNames["impfile"], "logtmp.txt");
+    EXPECT_EQ(uploads[0].parts["filename"], "upload.bin");
+    EXPECT_EQ(uploads[0].parts["submit"], "send");
+}
+
+TEST(Downloader, RefusedConnectionFailsWithLibcurlsResultCode) {
+    Downloader downloader("127.0.0.1", static_cast<unsigned>(UnusedPort()), false);
+    std::string text;
+    EXPECT_FALSE(downloader.Download("/list.txt", text));
+    EXPECT_EQ(downloader.error, 7); // CURLE_COULDNT_CONNECT
+    EXPECT_EQ(downloader.responseCode, 0);
+
+    TempDir dir;
+    std::string response;
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(downloader.Upload((dir.path() / "missing").string(), "/upload.py/0", response));
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.rfind("curl_easy_perform() failed: ", 0), 0u) << errors;
+}
+
+TEST(Downloader, SelfSignedCertificateIsAccepted) {
+    TempDir dir;
+    WebServer server(dir.path(), true);
+    WriteFile(server.www() / "list.md5", "abc");
+    Downloader downloader("127.0.0.1", static_cast<unsigned>(server.port()), true);
+    std::string text;
+    ASSERT_TRUE(downloader.Download("/list.md5", text)) << downloader.error;
+    EXPECT_EQ(text, "abc");
+    EXPECT_EQ(downloader.responseCode, 200);
+}
+
+} // namespace

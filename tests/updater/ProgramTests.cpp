@@ -1,0 +1,150 @@
+// KX_Updater itself, run in a temporary installation folder against a real
+// lighttpd: the relaunch through "tmp_Updater.exe" and a whole update.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "UpdateFixture.h"
+
+namespace {
+
+using namespace kxtest;
+
+const std::string program = std::string(KX_BINARY_DIR) + "/KX_Updater";
+
+std::string Minute() {
+    std::time_t now = std::time(nullptr);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", std::localtime(&now));
+    return stamp;
+}
+
+int Count(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+class ProgramTest : public UpdateFixture {};
+
+TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
+    const std::string agentNew = "#!/bin/sh\necho new agent\n";
+    Module("KX_InventoryAGT", agentNew);
+    Module("helper.dat", "a new helper");
+    Module("settings.xml", "<new/>");
+    Module("same.dat", "unchanged");
+    Publish("-d helper.dat=plugins -s settings.xml");
+    Installed("KX_InventoryAGT", "#!/bin/sh\necho old agent\n");
+    fs::permissions(install / "KX_InventoryAGT", fs::perms(0755));
+    Installed("settings.xml", "<old/>");
+    Installed("same.dat", "unchanged");
+    fs::copy_file(program, install / "KX_Updater");
+    WriteFile(server->www() / "complete" / "7" / "0", "accepted");
+    Configure(Settings()
+                  .Stop({"agent.exe", "agentsvc"})
+                  .Start({"echo \"[EXEPATH]\" > \"[EXEPATH]/started.txt\"", "exit 3"}));
+
+    std::string before = Minute();
+    int status = -1;
+    // Reading to the end waits for the copy too: it shares the output.
+    std::string output = Capture("cd '" + install.string() + "' && ./KX_Updater", &status);
+    std::string after = Minute();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Count(output, "start\n"), 2) << output;
+    EXPECT_EQ(Count(output, "end\n"), 2) << output;
+
+    std::string workDir = fs::canonical(install).string();
+    std::string listHash = ReadFile(server->www() / "list.md5");
+    std::vector<std::string> log = Log();
+    // The launching process logs one line, the launch result, whenever it gets there.
+    ASSERT_EQ(std::count(log.begin(), log.end(), "Success"), 1);
+    log.erase(std::find(log.begin(), log.end(), "Success"));
+    std::string agentOld = Md5Of("#!/bin/sh\necho old agent\n");
+    std::vector<std::string> expected = {
+        "updater: boot",
+        "DownloadList: from:127.0.0.1 port:" + std::to_string(server->port()) + " ssl:0",
+        "DownloadList: hash:" + listHash,
+        "DownloadList Hash: " + listHash,
+        "CheckList: 4",
+        "CheckList: overwrite [KX_InventoryAGT]" + agentOld,
+        "CheckList: new file [helper.dat]",
+        "CheckList: overwrite [settings.xml]" + Md5Of("<old/>"),
+        "DownloadFiles: 3 file(s)",
+        "DownloadFiles: [KX_InventoryAGT]",
+        "DownloadFiles: [helper.dat]",
+        "DownloadFiles: [settings.xml]",
+        "Terminator: ",
+        "fail:[agent.exe]",
+        "fail:[agentsvc](32512)",
+        "BackupFiles: org hash:" + agentOld,
+        "BackupFiles: dst hash:" + agentOld,
+        "BackupFiles: org hash:" + Md5Of("<old/>"),
+        "BackupFiles: dst hash:" + Md5Of("<old/>"),
+        "UpdateFiles: start 3 file(s)",
+        "UpdateFiles: [KX_InventoryAGT]",
+        "UpdateFiles: [helper.dat]",
+        "Launcher: ",
+        "fail:[exit 3](768)",
+        "Complete: accepted",
+    };
+    EXPECT_EQ(log, expected);
+
+    EXPECT_TRUE(fs::exists(install / "tmp_Updater.exe"));
+    EXPECT_EQ(InstalledContent("KX_InventoryAGT"), agentNew);
+    EXPECT_EQ(fs::status(install / "KX_InventoryAGT").permissions() & fs::perms::mask,
+              fs::perms(0755));
+    EXPECT_EQ(InstalledContent("plugins/helper.dat"), "a new helper");
+    EXPECT_FALSE(fs::exists(install / "settings.xml"));
+    EXPECT_EQ(ReadFile(install / "updatetmp" / "settings.xml"), "<new/>");
+    EXPECT_EQ(InstalledContent("started.txt"), workDir + "\n");
+
+    std::map<std::string, std::string> backups;
+    for (const auto& file : fs::directory_iterator(install / "backup")) {
+        std::string name = file.path().filename().string();
+        std::string stamp = name.substr(0, 12);
+        EXPECT_TRUE(stamp >= before && stamp <= after) << name;
+        backups[name.substr(12)] = ReadFile(file.path());
+    }
+    EXPECT_EQ(backups, (std::map<std::string, std::string>{
+                           {"_KX_InventoryAGT", "#!/bin/sh\necho old agent\n"},
+                           {"_settings.xml", "<old/>"}}));
+
+    std::vector<Upload> uploads = server->Uploads();
+    ASSERT_EQ(uploads.size(), 1u);
+    EXPECT_EQ(uploads[0].pathInfo, "/7");
+    EXPECT_EQ(uploads[0].parts["filename"], "upload.bin");
+    EXPECT_EQ(uploads[0].parts["submit"], "send");
+    std::string uploaded = uploads[0].parts["impfile"];
+    EXPECT_EQ(uploaded, ReadFile(install / "logtmp.txt"));
+    std::time_t now = std::time(nullptr);
+    char today[64];
+    std::strftime(today, sizeof today, "updatelog/kxupd_%Y%m%d.log", std::localtime(&now));
+    EXPECT_EQ(uploaded, ReadFile(install / today));
+    EXPECT_EQ(server->RequestsFor("GET", "/complete/7/0"), 1);
+}
+
+TEST_F(ProgramTest, WithoutServerTheRunEndsAtOnceAndUploadsNothing) {
+    int status = -1;
+    std::string output = Capture("cd '" + install.string() + "' && '" + program + "' tmp", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output, "start\nend\n");
+    EXPECT_EQ(Log(), (std::vector<std::string>{"updater: boot", "DownloadList: server empty"}));
+    EXPECT_FALSE(fs::exists(install / "logtmp.txt"));
+}
+
+TEST_F(ProgramTest, FailedRelaunchIsLoggedAndTheProgramStillEnds) {
+    // No KX_Updater in the working directory: nothing to copy.
+    int status = -1;
+    std::string output = Capture("cd '" + install.string() + "' && '" + program + "'", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output, "start\nend\n");
+    std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("LaunchOwn: cannot copy ", 0), 0u) << log[0];
+    EXPECT_FALSE(fs::exists(install / "tmp_Updater.exe"));
+}
+
+} // namespace

@@ -1,0 +1,292 @@
+// Update runs against a real lighttpd, driven in-process with the retry
+// pauses recorded instead of waited: every way a run can end, and what it
+// leaves in the installation folder.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "UpdateFixture.h"
+
+namespace {
+
+using namespace kxtest;
+
+using Messages = std::vector<std::string>;
+
+class UpdateRunTest : public UpdateFixture {};
+
+TEST_F(UpdateRunTest, NothingIsDoneOrUploadedWhenEveryInstalledFileMatches) {
+    Configure(Settings().Stop({"agent.exe"}));
+    Module("a.dat", "same");
+    Publish("-d a.dat=sub");
+    Installed("sub/a.dat", "same");
+    Run();
+    std::string digest = ReadFile(server->www() / "list.md5");
+    EXPECT_EQ(Log(), (Messages{"updater: boot",
+                               "DownloadList: from:127.0.0.1 port:" +
+                                   std::to_string(server->port()) + " ssl:0",
+                               "DownloadList: hash:" + digest, "DownloadList Hash: " + digest,
+                               "CheckList: 1", "CheckList: 0", "no update"}));
+    EXPECT_TRUE(server->Uploads().empty());
+    EXPECT_FALSE(fs::exists(install / "logtmp.txt"));
+    EXPECT_TRUE(pauses.empty());
+}
+
+// The server answers 404 and the transfer fails: recognised as "not found" at once.
+struct GoneResource {
+    const char* key;     // the "update.ini" path pointed at the failing resource
+    const char* message; // the run's last log line
+    bool replaced;       // a.dat was replaced before the run ended
+};
+
+class GoneResourceTest : public UpdateFixture,
+                         public ::testing::WithParamInterface<GoneResource> {};
+
+TEST_P(GoneResourceTest, EndsTheStepAtOnceAndUploadsTheLog) {
+    Configure(Settings().Path(GetParam().key, "/gone.py"));
+    Module("a.dat", "new");
+    Publish();
+    Installed("a.dat", "old");
+    Run();
+    EXPECT_EQ(Log().back(), GetParam().message);
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_EQ(InstalledContent("a.dat"), GetParam().replaced ? "new" : "old");
+    EXPECT_FALSE(fs::exists(install / "updatetmp" / "a.dat"));
+    ExpectLogUploadedOnce();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Resources, GoneResourceTest,
+    ::testing::Values(GoneResource{"List", "DownloadList: not found: /gone.py", false},
+                      GoneResource{"ListHash", "DownloadList Hash: not found", false},
+                      GoneResource{"Modules", "DownloadFiles: not found", false},
+                      GoneResource{"Complete", "Complete: not found", true}));
+
+// A 404 page that arrives whole is content: it fails the digest check.
+struct MissingFile {
+    const char* removed; // below www/
+    const char* message; // the run's last log line
+    std::vector<unsigned> pauses;
+};
+
+class MissingFileTest : public UpdateFixture,
+                        public ::testing::WithParamInterface<MissingFile> {};
+
+TEST_P(MissingFileTest, ItsErrorPageFailsTheDigestCheck) {
+    Configure();
+    Module("a.dat", "new");
+    Publish();
+    Installed("a.dat", "old");
+    fs::remove(server->www() / GetParam().removed);
+    Run();
+    EXPECT_EQ(Log().back(), GetParam().message);
+    EXPECT_EQ(pauses, GetParam().pauses);
+    EXPECT_EQ(InstalledContent("a.dat"), "old");
+    EXPECT_FALSE(fs::exists(install / "updatetmp" / "a.dat"));
+    ExpectLogUploadedOnce();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MissingFileTest,
+    ::testing::Values(MissingFile{"list.txt", "DownloadList Hash: unmatch", {}},
+                      MissingFile{"list.md5", "DownloadList Hash: unmatch", {}},
+                      MissingFile{"modules/a.dat", "DownloadFiles: hash unmatch",
+                                  {10, 10, 10, 10}}));
+
+TEST_F(UpdateRunTest, DigestServedWithTrailingLineFeedNeverMatches) {
+    Configure();
+    Module("a.dat", "new");
+    Publish();
+    WriteFile(server->www() / "list.md5", ReadFile(server->www() / "list.md5") + "\n");
+    Run();
+    EXPECT_EQ(Log().back(), "DownloadList Hash: unmatch");
+    EXPECT_TRUE(pauses.empty()); // a mismatch is fetched again at once
+    ExpectLogUploadedOnce();
+    EXPECT_EQ(server->RequestsFor("GET", "/list.md5"), 5);
+    EXPECT_EQ(server->RequestsFor("GET", "/list.txt"), 1);
+}
+
+TEST_F(UpdateRunTest, UnreachableServerIsTriedFiveTimesFiveSecondsApart) {
+    int closed = UnusedPort();
+    Configure(Settings().Port(closed));
+    Run();
+    EXPECT_EQ(Log().back(), "DownloadList: connect err:7");
+    EXPECT_EQ(pauses, (std::vector<unsigned>{5, 5, 5, 5}));
+}
+
+TEST_F(UpdateRunTest, ModuleWithWrongBytesTwiceThenRightIsAcceptedOnTheThirdAttempt) {
+    Configure();
+    Module("a.dat", "the right bytes");
+    Publish();
+    Module("a.dat", "the wrong bytes");
+    onPause = [this](std::size_t pause) {
+        if (pause == 2)
+            Module("a.dat", "the right bytes");
+    };
+    Installed("a.dat", "old");
+    Run();
+    EXPECT_EQ(pauses, (std::vector<unsigned>{10, 10}));
+    EXPECT_EQ(InstalledContent("a.dat"), "the right bytes");
+    EXPECT_FALSE(Logged("DownloadFiles: hash unmatch"));
+    EXPECT_EQ(server->RequestsFor("GET", "/modules/a.dat"), 3);
+}
+
+TEST_F(UpdateRunTest, AbandonedDownloadsNeverCostAnInstalledFile) {
+    Configure();
+    const std::string goodNew = "good, new";
+    Module("good.dat", goodNew);
+    Module("bad.dat", "not what the list says");
+    Module("ver.dat", "versioned");
+    ServeList("gone.dat|0|.|" + Md5Of("gone") + "|0\n" +
+              "bad.dat|0|.|" + Md5Of("what the list says") + "|0\n" +
+              "ver.dat|1.2|.|" + Md5Of("versioned") + "|0\n" +
+              "good.dat|0|.|" + Md5Of(goodNew) + "|0\n" +
+              "stale.dat|0|.|" + Md5Of("stale") + "|0\n");
+    for (const char* name : {"gone.dat", "bad.dat", "ver.dat", "good.dat"})
+        Installed(name, std::string("installed ") + name);
+    Installed("stale.dat", "stale");
+    // Left staged by an earlier run; stale.dat itself is up to date.
+    WriteFile(install / "updatetmp" / "stale.dat", "left over");
+    Run();
+
+    // gone.dat's 404 page and bad.dat fail the digest five times each.
+    Messages log = Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "DownloadFiles: hash unmatch"), 2);
+    EXPECT_TRUE(Logged("DownloadFiles: ver unmatch:[0]"));
+    EXPECT_TRUE(Logged("CheckList: 0 -> 1.2 [ver.dat]"));
+    EXPECT_EQ(pauses, std::vector<unsigned>(8, 10));
+    for (const char* name : {"gone.dat", "bad.dat", "ver.dat"}) {
+        EXPECT_EQ(InstalledContent(name), std::string("installed ") + name);
+        EXPECT_FALSE(fs::exists(install / "updatetmp" / name)) << name;
+    }
+    EXPECT_EQ(InstalledContent("stale.dat"), "stale");
+    EXPECT_EQ(InstalledContent("good.dat"), goodNew);
+    std::vector<std::string> backups;
+    for (const auto& file : fs::directory_iterator(install / "backup"))
+        backups.push_back(file.path().filename().string());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(backups[0].substr(12), "_good.dat");
+}
+
+TEST_F(UpdateRunTest, HostileListEntriesAreRefusedAndNothingOutsideChanges) {
+    fs::path outside = root.path() / "outside";
+    WriteFile(outside / "a.txt", "marker a");
+    WriteFile(outside / "sub" / "b.txt", "marker b");
+    fs::create_directory_symlink(outside, install / "link");
+    fs::create_symlink(outside / "a.txt", install / "evil.dat");
+    fs::create_symlink(outside / "new.txt", install / "dangling");
+    const std::string hostile = "hostile bytes";
+    for (const char* name : {"a.txt", "b.txt", "evil.dat", "dangling", "x", "escape.txt"})
+        Module(name, hostile);
+    Module("good.dat", "good");
+    const std::string h = "|" + Md5Of(hostile) + "|0\n";
+    const std::vector<std::string> refused = {
+        "../escape.txt|0|.", "..\\escape.txt|0|.", "..|0|.", ".|0|.", "|0|.",
+        "a.txt|0|../outside", "a.txt|0|" + outside.string(), "a.txt|0|sub/../../outside",
+        "a.txt|0|link", "b.txt|0|link/sub", "evil.dat|0|.", "dangling|0|.", "x|0|updatetmp",
+    };
+    std::string list;
+    for (const std::string& line : refused)
+        list += line + h;
+    list += "good.dat|0|.|" + Md5Of("good") + "|0\n";
+    ServeList(list);
+    Configure();
+    std::map<std::string, std::string> before = Snapshot(outside);
+    Run();
+
+    EXPECT_EQ(Snapshot(outside), before);
+    int refusals = 0;
+    for (const std::string& message : Log())
+        refusals += message.rfind("CheckList: refused [", 0) == 0;
+    EXPECT_EQ(refusals, static_cast<int>(refused.size()));
+    EXPECT_EQ(InstalledContent("good.dat"), "good");
+    EXPECT_TRUE(fs::is_symlink(install / "evil.dat"));
+    EXPECT_TRUE(fs::is_symlink(install / "dangling"));
+    EXPECT_FALSE(fs::exists(root.path() / "escape.txt"));
+    EXPECT_TRUE(Logged("DownloadFiles: 1 file(s)"));
+}
+
+TEST_F(UpdateRunTest, CarriageReturnsOfACrlfListStayInTheLastField) {
+    Configure();
+    Module("a.dat", "a");
+    Module("b.dat", "b, new");
+    Module("c.dat", "c, new");
+    ServeList("a.dat|0|" + Md5Of("a") + "\r\n" +          // digest ends in CR: never matches
+              "b.dat|0|.|" + Md5Of("b, new") + "|0\r\n" + // flag "0\r": replaced
+              "c.dat|0|.|" + Md5Of("c, new") + "|1\r\n"); // flag "1\r": staged only
+    Installed("a.dat", "a");
+    Installed("b.dat", "b, old");
+    Installed("c.dat", "c, old");
+    Run();
+
+    EXPECT_TRUE(Logged("CheckList: overwrite [a.dat]" + Md5Of("a")));
+    EXPECT_TRUE(Logged("DownloadFiles: hash unmatch"));
+    EXPECT_EQ(pauses, (std::vector<unsigned>{10, 10, 10, 10}));
+    EXPECT_EQ(InstalledContent("a.dat"), "a");
+    EXPECT_EQ(InstalledContent("b.dat"), "b, new");
+    EXPECT_FALSE(fs::exists(install / "c.dat"));
+    EXPECT_EQ(ReadFile(install / "updatetmp" / "c.dat"), "c, new");
+}
+
+TEST_F(UpdateRunTest, FailedReplacementSkipsStartCommandsAndTheReport) {
+    Configure(Settings().Stop({"agent.exe"}).Start({"touch started"}));
+    Module("a.dat", "new");
+    Publish("-d a.dat=sub");
+    Installed("sub", "a file where the folder should be");
+    WriteFile(server->www() / "complete" / "7" / "0", "accepted");
+    Run();
+
+    EXPECT_TRUE(Logged("fail:[agent.exe]"));
+    EXPECT_EQ(Log().back(), "UpdateFiles: error");
+    EXPECT_EQ(pauses, (std::vector<unsigned>{1, 1, 1, 1}));
+    EXPECT_FALSE(Logged("Launcher: "));
+    EXPECT_FALSE(fs::exists(install / "started"));
+    EXPECT_EQ(server->RequestsFor("GET", "/complete/7/0"), 0);
+    EXPECT_EQ(ReadFile(install / "updatetmp" / "a.dat"), "new");
+}
+
+TEST_F(UpdateRunTest, EntriesSharingAStagedFileAreBothPutInPlace) {
+    Configure();
+    ServeList("same.dat|0|.|" + Md5Of("new") + "|0\nsame.dat|0|copy|" + Md5Of("new") + "|0\n");
+    Module("same.dat", "new");
+    Installed("same.dat", "old");
+    Run();
+    EXPECT_EQ(InstalledContent("same.dat"), "new");
+    EXPECT_EQ(InstalledContent("copy/same.dat"), "new");
+    EXPECT_FALSE(fs::exists(install / "updatetmp" / "same.dat"));
+}
+
+TEST_F(UpdateRunTest, ReplacedProgramKeepsItsPermissionBits) {
+    Configure();
+    Module("KX_InventoryAGT", "#!/bin/sh\necho new\n");
+    Publish();
+    Installed("KX_InventoryAGT", "#!/bin/sh\necho old\n");
+    fs::permissions(install / "KX_InventoryAGT", fs::perms(0755));
+    Run();
+    EXPECT_EQ(InstalledContent("KX_InventoryAGT"), "#!/bin/sh\necho new\n");
+    EXPECT_EQ(fs::status(install / "KX_InventoryAGT").permissions() & fs::perms::mask,
+              fs::perms(0755));
+}
+
+class HttpsUpdateRunTest : public UpdateFixture {
+protected:
+    HttpsUpdateRunTest() : UpdateFixture(true) {}
+};
+
+TEST_F(HttpsUpdateRunTest, UpdateOverHttpsWithASelfSignedCertificate) {
+    Configure(Settings().Ssl(0));
+    Module("a.dat", "new");
+    Publish();
+    Installed("a.dat", "old");
+    Run();
+    EXPECT_EQ(InstalledContent("a.dat"), "new");
+    EXPECT_TRUE(Logged("Launcher: "));
+    std::vector<Upload> uploads = server->Uploads();
+    ASSERT_EQ(uploads.size(), 1u);
+    EXPECT_EQ(uploads[0].pathInfo, "/0"); // no report for HostID 0, the log still goes
+    EXPECT_EQ(server->RequestsFor("GET", "/complete/0/0"), 0);
+}
+
+} // namespace
