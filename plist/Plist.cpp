@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <memory>
 
 #include "PlistBinary.h"
 #include "base64.h"
@@ -63,6 +65,7 @@ array_type parseArrayNode(const pugi::xml_node& node, int depth)
     if (*node.value())
         throw Error("Plist: XML unknown node type ");
     array_type array;
+    array.reserve(std::distance(node.begin(), node.end()));
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
         array.push_back(parseNode(child, depth + 1));
     return array;
@@ -132,20 +135,21 @@ void readPlist(std::istream& stream, boost::any& message)
     if (length <= 0)
         throw Error("Can't read zero length data");
 
-    std::vector<char> buffer(static_cast<size_t>(length));
+    // Left uninitialised: every byte used is read from the stream.
+    std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(length)]);
     stream.seekg(start);
-    stream.read(buffer.data(), length);
+    stream.read(buffer.get(), length);
     const long long size = stream.gcount();
     if (size <= 0)
         throw Error("Can't read zero length data");
 
-    if (isBinary(buffer.data(), size)) {
-        message = readBinary(buffer.data(), size);
+    if (isBinary(buffer.get(), size)) {
+        message = readBinary(buffer.get(), size);
         return;
     }
     // The buffer is ours: parse it in place instead of copying it again.
     pugi::xml_document document;
-    checkXml(document.load_buffer_inplace(buffer.data(), static_cast<size_t>(size), parseOptions));
+    checkXml(document.load_buffer_inplace(buffer.get(), static_cast<size_t>(size), parseOptions));
     message = parseXml(document);
 }
 
