@@ -284,8 +284,10 @@ collect_os() {
     fi
     if [ -z "$pretty" ]; then
         pretty=$(os_release NAME)
-        [ -z "$version_id" ] || pretty="$pretty $version_id"
+        [ -z "$pretty" ] || [ -z "$version_id" ] || pretty="$pretty $version_id"
     fi
+    # DISTRIB_DESCRIPTION="Linux Mint 17.3 Rosa", where there is no os-release
+    [ -n "$pretty" ] || pretty=$(sed -n 's/^DISTRIB_DESCRIPTION=//p' "$lsb" 2>/dev/null | head -n 1 | tr -d '"\r')
     [ -n "$pretty" ] && write_os "$(family_of "$pretty")" "$pretty" "$version_id"
 }
 

@@ -1,0 +1,217 @@
+#pragma once
+// What the collection-script tests share: a throw-away installation folder
+// holding the script, a root folder for the files it reads (/proc, /etc,
+// /var/log, /sys), a folder of stub commands, a way to run the script, and
+// the managers' data files of its result decoded back into JSON.
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+#include <boost/filesystem.hpp>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "CHWInfoManager.h"
+#include "CSWInfoManager.h"
+#include "KxReader.h"
+
+namespace scripttest {
+
+namespace fs = boost::filesystem;
+using json = nlohmann::ordered_json;
+
+inline std::string readFile(const fs::path& file) {
+    fs::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void writeFile(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    fs::ofstream(file, std::ios::binary) << content;
+}
+
+inline std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+// A text quoted for the shell.
+inline std::string quoted(const std::string& text) {
+    std::string result = "'";
+    for (char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+// The program's path on this machine's PATH, or "" when it has none.
+inline std::string which(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const fs::path candidate = fs::path(folder.empty() ? "." : folder) / program;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+    }
+    return "";
+}
+
+// The real outputs of real machines; KX_SAMPLES in the environment overrides the built-in folder.
+inline fs::path sample(const std::string& relative) {
+    const char* env = std::getenv("KX_SAMPLES");
+    const fs::path root = env != nullptr && *env != '\0' ? fs::path(env) : fs::path(KX_SAMPLES_DIR);
+    return root / relative;
+}
+
+#define SKIP_WITHOUT_SAMPLES()                                                      \
+    if (!boost::filesystem::exists(scripttest::sample("linux")))                    \
+    GTEST_SKIP() << "samples not found: " << scripttest::sample("")
+
+// Every path under `root`, relative to it, folders marked with a trailing "/".
+inline std::set<std::string> tree(const fs::path& root) {
+    std::set<std::string> result;
+    if (!fs::exists(root))
+        return result;
+    for (fs::recursive_directory_iterator it(root), end; it != end; ++it) {
+        std::string name = fs::relative(it->path(), root).generic_string();
+        if (fs::is_directory(it->symlink_status()))
+            name += "/";
+        result.insert(name);
+    }
+    return result;
+}
+
+// The hardware and software data files the agent makes of a result folder.
+struct Inventory {
+    json hardware;
+    json software;
+};
+
+// One run of the script: its exit status and how long it took.
+struct Outcome {
+    int status = -1;
+    double seconds = 0;
+};
+
+class ScriptTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        base = fs::temp_directory_path() / fs::unique_path("kx-script-%%%%-%%%%-%%%%");
+        home = base / "install";
+        root = base / "root";
+        bin = base / "bin";
+        for (const fs::path& folder : {home, root, bin, base / "data"})
+            fs::create_directories(folder);
+        fs::copy_file(fs::path(KX_SOURCE_DIR) / "script" / "macInventory.sh", home / "macInventory.sh");
+        const char* tz = std::getenv("TZ");
+        hadTz = tz != nullptr;
+        if (hadTz)
+            previousTz = tz;
+        setenv("TZ", "UTC0", 1);
+        tzset();
+    }
+
+    void TearDown() override {
+        if (hadTz)
+            setenv("TZ", previousTz.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+        boost::system::error_code ec;
+        fs::remove_all(base, ec);
+    }
+
+    // The ordinary utilities the script works with, linked into the stub
+    // folder, so that a run with `isolated` sees no system tool but the stubs.
+    void linkUtilities() {
+        for (const char* name : {"sh", "cat", "awk", "sed", "grep", "sort", "head", "tr", "cut", "rm", "mkdir",
+                                 "cp", "date", "sleep", "pkill", "gzip"}) {
+            const std::string real = which(name);
+            if (!real.empty() && !fs::exists(bin / name))
+                fs::create_symlink(real, bin / name);
+        }
+    }
+
+    // A stub command: a shell script with `body`.
+    void stub(const std::string& name, const std::string& body) {
+        writeFile(bin / name, "#!/bin/sh\n" + body + "\n");
+        fs::permissions(bin / name, fs::owner_all | fs::group_read | fs::others_read);
+    }
+    // A stub command printing a file.
+    void stubPrints(const std::string& name, const fs::path& file) { stub(name, "cat " + quoted(file.string())); }
+    // A stub command printing a text.
+    void stubSays(const std::string& name, const std::string& text) {
+        writeFile(base / "said" / name, text);
+        stubPrints(name, base / "said" / name);
+    }
+
+    // A file read by the script, under the root folder ("etc/os-release").
+    void rootFile(const std::string& path, const std::string& content) { writeFile(root / path, content); }
+    void rootCopy(const std::string& path, const fs::path& file) { writeFile(root / path, readFile(file)); }
+
+    // Runs "./macInventory.sh a" with `shell` in the installation folder:
+    // with `isolated` only the stub folder on PATH and the files under the
+    // root folder, otherwise this machine as it is.
+    Outcome runScript(bool isolated, const std::string& shell = "dash", int toolLimit = 0) {
+        std::string env = "env -i TZ=UTC0 HOME=" + quoted(base.string());
+        if (isolated)
+            env += " PATH=" + quoted(bin.string()) + " KX_ROOT=" + quoted(root.string());
+        else
+            env += " PATH=" + quoted(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
+        if (toolLimit > 0)
+            env += " KX_TOOL_LIMIT=" + std::to_string(toolLimit);
+        const std::string shellPath = which(shell);
+        const std::string command = "cd " + quoted(home.string()) + " && " + env + " " + which("timeout") +
+                                    " 300 " + shellPath + " ./macInventory.sh a > " +
+                                    quoted((base / "out").string()) + " 2> " + quoted((base / "err").string());
+        const auto start = std::chrono::steady_clock::now();
+        const int status = std::system(command.c_str());
+        Outcome outcome;
+        outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return outcome;
+    }
+
+    fs::path result() const { return home / "result"; }
+    std::string resultFile(const std::string& name) const { return readFile(result() / name); }
+    bool hasResult(const std::string& name) const { return fs::exists(result() / name); }
+
+    // The agent's collection of the result folder: both managers, their data
+    // files decoded.
+    Inventory collect() {
+        Inventory inventory;
+        tagWMISTRUCT record;
+        const std::string dest = (base / "data").string();
+        CHWInfoManager hardware(result().string(), dest, record);
+        hardware.SetVersion("1.0.0.2");
+        hardware.start();
+        inventory.hardware = kx::readDataFile(readFile(hardware.OutFileName()));
+        CSWInfoManager software(result().string(), dest, record);
+        software.SetVersion("1.0.0.2");
+        software.start();
+        inventory.software = kx::readDataFile(readFile(software.OutFileName()));
+        fs::remove(hardware.OutFileName());
+        fs::remove(software.OutFileName());
+        return inventory;
+    }
+
+    fs::path base;
+    fs::path home;
+    fs::path root;
+    fs::path bin;
+    bool hadTz = false;
+    std::string previousTz;
+};
+
+} // namespace scripttest
