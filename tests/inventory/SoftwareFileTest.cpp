@@ -78,6 +78,33 @@ TEST_F(SoftwareFile, WithoutAppTheListIsEmptyAndTheTimesAreSet) {
     EXPECT_LE(manager.Header().endTime, std::time(nullptr));
 }
 
+// Which reader runs, told by what it makes of one and the same "app" line:
+// the other Linux hosts read the time from it, Ubuntu looks the key up in
+// "app_install", and the Mac reader finds no property list.
+struct SourceCase {
+    const char* what;
+    std::vector<std::string> files; // besides nothing else in the source folder
+    std::vector<std::pair<std::string, std::time_t>> expected;
+};
+class SoftwareSource : public SoftwareFile, public ::testing::WithParamInterface<SourceCase> {};
+
+TEST_P(SoftwareSource, AppDecidesAndTheMarkersChooseTheReader) {
+    for (const std::string& name : GetParam().files)
+        writeFile(dir / "result" / name, name == "app" ? "pkg 1.0 1500000000\n" : "");
+    manager.load();
+    std::vector<std::pair<std::string, std::time_t>> got;
+    for (const tagAPPLIDATASTRUCT& a : manager.Applications())
+        got.emplace_back(a.name, a.installTime);
+    EXPECT_EQ(got, GetParam().expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Sources, SoftwareSource,
+    ::testing::Values(SourceCase{"nothing", {}, {}},
+                      SourceCase{"app alone: other Linux", {"app"}, {{"pkg", 1500000000}}},
+                      SourceCase{"with app_install: Ubuntu", {"app", "app_install"}, {{"pkg", 0}}},
+                      SourceCase{"with hardware.xml: macOS", {"app", "app_install", "hardware.xml"}, {}},
+                      SourceCase{"markers without app", {"app_install", "hardware.xml"}, {}}));
+
 TEST_F(SoftwareFile, KindNumberIsOne) {
     EXPECT_EQ(manager.kxFileNumber(), 1u);
 }
