@@ -1,0 +1,314 @@
+// The agent's upload against a real lighttpd and against servers that fail:
+// in process, where the progress messages and the produced files can be
+// seen, and end to end, with the built KX_InventoryAGT in a temporary
+// installation folder.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include <boost/filesystem/operations.hpp>
+
+#include "CTransferCoordinator.h"
+#include "Lighttpd.h"
+#include "SocketServer.h"
+
+namespace {
+
+namespace fs = boost::filesystem;
+using kxtest::Lighttpd;
+using kxtest::readFile;
+using kxtest::writeFile;
+using Params = std::map<std::string, std::string>;
+
+const char* const kConnectFailed = " に接続失敗しました。";
+
+const std::vector<std::string> kCollection = {
+    "start", "実行開始...", "UPDATE_PROGRESS", "ハードウェア情報読込み中...", "ハードウェア情報作成完了",
+    "ソフトウェア情報読込み中...", "ソフトウェア情報作成完了"};
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+// Standard output of a run: the collection's lines, then `tail`.
+std::vector<std::string> collectionThen(const std::vector<std::string>& tail) {
+    std::vector<std::string> out = kCollection;
+    out.insert(out.end(), tail.begin(), tail.end());
+    return out;
+}
+
+// The spool folder's files, sorted by name.
+std::vector<fs::path> landed(const fs::path& spool) {
+    std::vector<fs::path> files;
+    for (fs::directory_iterator it(spool), end; it != end; ++it)
+        files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Answers the PROPFIND of the server check; hands PUTs to `put`.
+kxtest::SocketServer::Handler spoolThatAnswersPropfind(std::function<void(int)> put) {
+    return [put](int socket) {
+        const kxtest::Received request = kxtest::readRequest(socket);
+        if (request.method == "PROPFIND")
+            kxtest::writeAll(socket, kxtest::answer(207, "Multi-Status",
+                                                    "<D:multistatus xmlns:D=\"DAV:\"/>"));
+        else
+            put(socket);
+        return false;
+    };
+}
+
+class Recorder : public CAbstractListener {
+public:
+    void onMessage(const std::string& text, Params& params) override { messages.emplace_back(text, params); }
+    void onMessage(const std::string& text) override { messages.emplace_back(text, Params()); }
+    std::vector<std::pair<std::string, Params>> messages;
+};
+
+Params progress(std::int64_t uploaded, std::int64_t total) {
+    return {{"TOTAL_SIZE", std::to_string(total)}, {"UPLOADED_SIZE", std::to_string(uploaded)}};
+}
+
+class AgentUpload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        base = fs::temp_directory_path() / fs::unique_path("kx-agent-upload-%%%%-%%%%-%%%%");
+        home = base / "install";
+        fs::create_directories(home);
+        fs::copy_file(fs::path(KX_BINARY_DIR) / "KX_InventoryAGT", home / "KX_InventoryAGT");
+        // The collection script leaves a few Linux inputs in "result".
+        writeFile(home / "macInventory.sh", "#!/bin/sh\nmkdir -p result && cp '" + std::string(KX_SOURCE_DIR) +
+                                                "/tests/agent/fixtures/linux/'* result/\n");
+        fs::permissions(home / "macInventory.sh", fs::owner_all);
+    }
+
+    void TearDown() override {
+        boost::system::error_code ignored;
+        fs::remove_all(base, ignored);
+    }
+
+    void configure(int port, bool ssl = false, const std::string& password = "secret") {
+        writeFile(home / "config.ini",
+                  "<?xml version=\"1.0\"?>\n<KX><Config><Server> 127.0.0.1 </Server><Port>" +
+                      std::to_string(port) + "</Port><Username>kx</Username><Password>" + password +
+                      "</Password><SSL>" + (ssl ? "1" : "0") + "</SSL></Config></KX>\n");
+    }
+
+    struct Run {
+        std::vector<std::string> out;
+        int status;
+    };
+
+    // KX_InventoryAGT with the argument "tmp" in the installation folder.
+    Run runProgram(std::chrono::seconds limit = std::chrono::seconds(30)) {
+        const fs::path out = base / "stdout.txt";
+        const pid_t child = fork();
+        if (child == 0) {
+            if (chdir(home.c_str()) != 0 || !freopen(out.c_str(), "w", stdout))
+                _exit(126);
+            execl("./KX_InventoryAGT", "KX_InventoryAGT", "tmp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = -1;
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > until) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                ADD_FAILURE() << "the run did not end in " << limit.count() << " s";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return {lines(readFile(out)), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    }
+
+    // The day's log, without the time stamps.
+    std::vector<std::string> logTexts() {
+        std::vector<std::string> texts;
+        for (fs::directory_iterator it(home / "log"), end; it != end; ++it)
+            if (it->path().filename().string().compare(0, 6, "kxinv_") == 0)
+                for (const std::string& line : lines(readFile(it->path())))
+                    texts.push_back(line.substr(line.find('|') + 1));
+        return texts;
+    }
+
+    // A run in process up to its upload: the produced files' contents, the
+    // messages the upload sent and its result.
+    struct Upload {
+        std::vector<std::pair<std::string, std::string>> produced;  // name, bytes
+        std::vector<std::pair<std::string, Params>> messages;
+        bool stored;
+    };
+    Upload uploadInProcess(const std::function<void(const std::vector<std::string>&)>& beforeUpload = nullptr) {
+        EXPECT_EQ(std::system(("cd '" + home.string() + "' && ./macInventory.sh a").c_str()), 0);
+        const fs::path previous = fs::current_path();
+        fs::current_path(home);
+        Upload result;
+        {
+            CTransferCoordinator coordinator;
+            coordinator.setConfigDir(home.string());
+            coordinator.setSrcDir(home.string());
+            coordinator.init((home / "result").string());
+            coordinator.setVersion("1.0.0.2");
+            coordinator.start();
+            for (const std::string& file : coordinator.files())
+                result.produced.emplace_back(fs::path(file).filename().string(), readFile(file));
+            if (beforeUpload)
+                beforeUpload(coordinator.files());
+            Recorder recorder;
+            coordinator.addListener(&recorder);
+            result.stored = coordinator.upload();
+            result.messages = recorder.messages;
+            coordinator.cleanup();
+        }
+        fs::current_path(previous);
+        return result;
+    }
+
+    fs::path base;
+    fs::path home;
+};
+
+TEST_F(AgentUpload, BothDataFilesLandByteIdenticalWithProgressByBytes) {
+    Lighttpd server;
+    configure(server.port());
+    const Upload upload = uploadInProcess();
+    ASSERT_EQ(upload.produced.size(), 2u);
+    EXPECT_TRUE(upload.stored);
+    const std::int64_t hardware = upload.produced[0].second.size();
+    const std::int64_t total = hardware + upload.produced[1].second.size();
+    EXPECT_EQ(upload.messages, (std::vector<std::pair<std::string, Params>>{
+                                   {"UPDATE_PROGRESS", progress(hardware, total)},
+                                   {"UPDATE_PROGRESS", progress(total, total)}}));
+    for (const auto& [name, bytes] : upload.produced)
+        EXPECT_TRUE(readFile(server.spool() / name) == bytes) << name;
+    EXPECT_EQ(server.requests("PUT"), 2);
+}
+
+TEST_F(AgentUpload, ARefusedFileDoesNotStopTheNextOne) {
+    // The server refuses the hardware file ("KX-0-12…") only.
+    Lighttpd server(Lighttpd::Setup{false, "$HTTP[\"url\"] =~ \"/KX-0-12\" { url.access-deny = ( \"\" ) }", false});
+    configure(server.port());
+    const Upload upload = uploadInProcess();
+    ASSERT_EQ(upload.produced.size(), 2u);
+    EXPECT_FALSE(upload.stored);
+    const std::int64_t software = upload.produced[1].second.size();
+    const std::int64_t total = upload.produced[0].second.size() + software;
+    EXPECT_EQ(upload.messages, (std::vector<std::pair<std::string, Params>>{
+                                   {"UPDATE_PROGRESS", progress(0, total)},
+                                   {"UPDATE_PROGRESS", progress(software, total)}}));
+    EXPECT_FALSE(fs::exists(server.spool() / upload.produced[0].first));
+    EXPECT_TRUE(readFile(server.spool() / upload.produced[1].first) == upload.produced[1].second);
+}
+
+TEST_F(AgentUpload, AFileThatVanishedBeforeItsUploadCountsAsFailed) {
+    Lighttpd server;
+    configure(server.port());
+    const Upload upload = uploadInProcess([](const std::vector<std::string>& files) { fs::remove(files.at(0)); });
+    ASSERT_EQ(upload.produced.size(), 2u);
+    EXPECT_FALSE(upload.stored);
+    const std::int64_t software = upload.produced[1].second.size();
+    EXPECT_EQ(upload.messages, (std::vector<std::pair<std::string, Params>>{
+                                   {"UPDATE_PROGRESS", progress(0, software)},
+                                   {"UPDATE_PROGRESS", progress(software, software)}}));
+    EXPECT_EQ(server.requests("PUT"), 1);
+    EXPECT_EQ(landed(server.spool()).size(), 1u);
+}
+
+TEST_F(AgentUpload, TheProgramStoresBothFilesOverHttpAndHttps) {
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "https" : "http");
+        Lighttpd server(Lighttpd::Setup{tls, "", false});
+        configure(server.port(), tls);
+        const Run run = runProgram();
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, collectionThen({"UPDATE_PROGRESS", "UPDATE_PROGRESS", "end"}));
+        const std::vector<fs::path> files = landed(server.spool());
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(files[0].filename().string().substr(0, 7), "KX-0-01");
+        EXPECT_EQ(files[1].filename().string().substr(0, 7), "KX-0-12");
+        for (const fs::path& file : files) {
+            const std::string bytes = readFile(file);
+            EXPECT_EQ(bytes.substr(1, 4), "KX20") << file;
+            EXPECT_EQ(bytes.substr(bytes.size() - 7), "KX20EOF") << file;
+        }
+        // The log holds the same messages (without "start" and "end").
+        std::vector<std::string> logged = collectionThen({"UPDATE_PROGRESS", "UPDATE_PROGRESS"});
+        logged.erase(logged.begin());
+        EXPECT_EQ(logTexts(), logged);
+        fs::remove_all(home / "log");
+    }
+}
+
+TEST_F(AgentUpload, TheProgramReportsAServerItCannotUse) {
+    const struct {
+        const char* fault;
+        bool down;
+        std::string password;
+        bool withoutSpool;
+    } cases[] = {{"server down", true, "secret", false},
+                 {"wrong password (401)", false, "wrong", false},
+                 {"missing root (404)", false, "secret", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        std::unique_ptr<Lighttpd> server;
+        int port = kxtest::freePort();
+        if (!c.down) {
+            server = std::make_unique<Lighttpd>(Lighttpd::Setup{false, "", c.withoutSpool});
+            port = server->port();
+        }
+        configure(port, false, c.password);
+        const std::string failed = "http://127.0.0.1:" + std::to_string(port) + kConnectFailed;
+        const Run run = runProgram();
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, collectionThen({failed, "upload err", "end"}));
+        EXPECT_EQ(logTexts().back(), failed);
+        if (server) {
+            EXPECT_EQ(server->requests("PUT"), 0);
+        }
+        fs::remove_all(home / "log");
+    }
+}
+
+TEST_F(AgentUpload, TheProgramReportsAConnectionDroppedMidBody) {
+    int puts = 0;
+    kxtest::SocketServer server(spoolThatAnswersPropfind([&](int socket) {
+        ++puts;
+        kxtest::writeAll(socket, "HTTP/1.1 201 Created\r\nContent-Length: 100\r\n\r\ncut short");
+    }));
+    configure(server.port());
+    const Run run = runProgram();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, collectionThen({"UPDATE_PROGRESS", "UPDATE_PROGRESS", "upload err", "end"}));
+    EXPECT_EQ(puts, 2);
+}
+
+// A full minute: the program's own stall guard, which a test cannot shorten.
+TEST_F(AgentUpload, TheProgramGivesUpAListenerThatNeverAnswers) {
+    kxtest::SocketServer silent([](int) { return true; });
+    configure(silent.port());
+    const auto started = std::chrono::steady_clock::now();
+    const Run run = runProgram(std::chrono::seconds(120));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, collectionThen({
+                           "http://127.0.0.1:" + std::to_string(silent.port()) + kConnectFailed,
+                           "upload err", "end"}));
+}
+
+} // namespace
