@@ -42,7 +42,7 @@ TEST(Hash, DigestsOfKnownInputsAreLowerCaseHex) {
 TEST(Hash, FileReadInChunksGivesTheDigestOfTheWholeContent) {
     std::string content;
     for (int i = 0; content.size() < 3 * 1024 * 1024 + 17; ++i)
-        content += std::to_string(i * 7919) + ",";
+        content += std::to_string(static_cast<long>(i) * 7919) + ",";
     TempDir dir;
     WriteFile(dir.path() / "big", content);
     std::string fromFile;
