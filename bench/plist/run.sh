@@ -25,31 +25,34 @@ trap 'rm -f "$times"' EXIT
 # median of the numbers on standard input
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
-# measure NAME COMMAND...: RUNS timed runs; prints median seconds and MiB
+# measure COMMAND...: RUNS timed runs; prints the median elapsed seconds, the
+# median CPU seconds (user + system, steadier on a busy machine) and the
+# median peak MiB
 measure() {
     : >"$times"
     i=0
     while [ $i -lt "$runs" ]; do
-        /usr/bin/time -a -o "$times" -f '%e %M' "$@" >/dev/null
+        /usr/bin/time -a -o "$times" -f '%e %U %S %M' "$@" >/dev/null
         i=$((i + 1))
     done
     s=$(cut -d' ' -f1 "$times" | median)
-    m=$(cut -d' ' -f2 "$times" | median)
-    printf '%8.2f s %6.0f MiB' "$s" "$(echo "$m" | awk '{print $1 / 1024}')"
+    c=$(awk '{print $2 + $3}' "$times" | median)
+    m=$(cut -d' ' -f4 "$times" | median)
+    printf '%6.2f s %5.2f cpu %4.0f MiB' "$s" "$c" "$(echo "$m" | awk '{print $1 / 1024}')"
 }
 
-printf '%-14s %8s   %-21s %-21s %-21s\n' "input" "size" "kx_plist" "libplist" "python3 plistlib"
+printf '%-14s %7s   %-27s %-27s %-27s\n' "input" "size" "kx_plist" "libplist" "python3 plistlib"
 for tag in 1k 5k 20k; do
     for ext in xml bplist; do
         f="$inputs/app-$tag.$ext"
         size=$(awk -v b="$(wc -c <"$f")" 'BEGIN {printf "%.1fMB", b / 1e6}')
-        printf '%-14s %8s  ' "app-$tag.$ext" "$size"
+        printf '%-14s %7s  ' "app-$tag.$ext" "$size"
         measure "$kx" "$f"
         printf '  '
-        if [ -x "$libplist" ]; then measure "$libplist" "$f"; else printf '%21s' "n/a"; fi
+        if [ -x "$libplist" ]; then measure "$libplist" "$f"; else printf '%27s' "n/a"; fi
         printf '  '
         measure python3 -c 'import plistlib, sys; plistlib.load(open(sys.argv[1], "rb"))' "$f"
         printf '\n'
     done
 done
-echo "(median of $runs runs each; whole process: start, read, parse, free)"
+echo "(median of $runs runs each; whole process: start, read, parse, free; cpu = user + system seconds)"
