@@ -1,4 +1,5 @@
 // Which edition of Adobe Acrobat is installed, from Adobe's software-identification tag files.
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <pugixml.hpp>
 
@@ -15,10 +16,6 @@ constexpr const char* kAcrobatTagPrefix = "regid.1986-12.com.adobe_V7{}Acrobat";
 constexpr const char* kSerialNumber = "swid:serial_number";
 // Serial numbers of the professional edition begin so.
 constexpr const char* kProSerialPrefix = "9707";
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
 
 // <swid:software_identification_tag …>
 //   <swid:serial_number>970712345678…</swid:serial_number>
@@ -51,11 +48,11 @@ bool CSWInfoManager::AdobeDCIsPro() {
         boost::system::error_code statusError;
         if (fs::is_directory(entry->status(statusError)))
             continue;
-        if (!startsWith(entry->path().filename().string(), kAcrobatTagPrefix))
+        if (!boost::algorithm::starts_with(entry->path().filename().string(), kAcrobatTagPrefix))
             continue;
         std::string serial;
         if (readSerialNumber(entry->path(), serial))
-            return startsWith(serial, kProSerialPrefix);
+            return boost::algorithm::starts_with(serial, kProSerialPrefix);
     }
     return false;
 }

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <string>
 
+#include <boost/algorithm/string/predicate.hpp>
+
 #include "ProfilerReport.h"
 #include "utils.h"
 
@@ -10,12 +12,10 @@ namespace macos {
 
 namespace {
 
+using boost::algorithm::starts_with;
+
 constexpr uint64_t kKbPerGb = 1048576;
 constexpr uint64_t kKbPerMb = 1024;
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
 
 bool isDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
@@ -89,26 +89,26 @@ std::vector<tagMONITORSTRUCT> readDisplayReport(std::istream& in) {
             continue;
         const std::string key = wmi::trim(line.substr(0, colon));
         const std::string value = wmi::trim(line.substr(colon + 1));
-        if (startsWith(key, "Chipset Model")) {
-            if (open)
+        if (starts_with(key, "Chipset Model")) {
+            if (open) // the previous adapter's block ended without a "Pixel Depth" line
                 monitors.push_back(adapter);
             adapter = tagMONITORSTRUCT();
             adapter.name = value;
             open = true;
-        } else if (startsWith(key, "VRAM")) {
+        } else if (starts_with(key, "VRAM")) {
             adapter.vramKb = vramKb(value);
-        } else if (startsWith(key, "Resolution")) {
+        } else if (starts_with(key, "Resolution")) {
             readResolution(value, adapter);
-        } else if (startsWith(key, "Pixel Depth")) {
+        } else if (starts_with(key, "Pixel Depth")) {
             readDepth(value, adapter);
             if (open)
                 monitors.push_back(adapter);
             open = false;
-        } else if (startsWith(key, "Framebuffer Depth") || startsWith(key, "Depth")) {
+        } else if (starts_with(key, "Framebuffer Depth") || starts_with(key, "Depth")) {
             readDepth(value, adapter);
         }
     }
-    if (open)
+    if (open) // so did the last one's
         monitors.push_back(adapter);
     return monitors;
 }

@@ -1,6 +1,7 @@
 // The machine, its processors, host name and system version on a Mac.
 #include <map>
 
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/path.hpp>
 
 #include "CHWInfoManager.h"
@@ -18,7 +19,7 @@ constexpr const char* kManufacturer = "Apple Inc.";
 constexpr const char* kDefaultSourceFolder = "result";
 
 // Apple Silicon reports its cores as a text: "proc 8:6:2" (total:performance:efficiency).
-constexpr const char* kCoreCountText = "proc ";
+const std::string kCoreCountText = "proc ";
 
 // The leaf name of the source folder ("collect"), empty for the usual "result".
 std::string sourceFolderName(const std::string& sourceDir) {
@@ -33,9 +34,9 @@ std::string sourceFolderName(const std::string& sourceDir) {
 int64_t coreCount(const Plist::dictionary_type& overview) {
     if (const long long* number = macos::valueOf<long long>(overview, "number_processors"))
         return *number;
-    if (const std::string* text = macos::valueOf<std::string>(overview, "number_processors"))
-        if (text->compare(0, std::char_traits<char>::length(kCoreCountText), kCoreCountText) == 0)
-            return macos::leadingNumber(text->substr(std::char_traits<char>::length(kCoreCountText)));
+    const std::string* text = macos::valueOf<std::string>(overview, "number_processors");
+    if (text != nullptr && boost::algorithm::starts_with(*text, kCoreCountText))
+        return macos::leadingNumber(text->substr(kCoreCountText.size()));
     return 1;
 }
 
