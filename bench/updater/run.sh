@@ -1,0 +1,91 @@
+#!/bin/sh
+# The updater's speed and memory beside the command-line peers, on loopback:
+#   1. a whole update run (KX_Updater tmp) installing one new 100 MiB module
+#      from lighttpd: list, digest, download, verify, put in place;
+#      peer: curl -o FILE URL && md5sum FILE against the same server;
+#   2. the MD5 of a 256 MiB file: kx_md5file (Hash::GetFile) vs md5sum.
+# Usage: bench/updater/run.sh [BUILD_DIR] [RUNS]
+# BUILD_DIR is configured with -DKX_BENCH=ON (default: build-bench, built here).
+set -eu
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$top/build-bench}
+runs=${2:-5}
+if [ ! -x "$build/KX_Updater" ] || [ ! -x "$build/bench/kx_md5file" ]; then
+    cmake -S "$top" -B "$build" -G Ninja -DKX_BENCH=ON -DKX_TESTS=OFF >/dev/null
+    cmake --build "$build" --target KX_Updater kxpublish kx_md5file >/dev/null
+fi
+
+work=$(mktemp -d /tmp/kxupd-bench-XXXXXX)
+server_pid=""
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+mkdir -p "$work/www/modules"
+head -c 104857600 /dev/urandom > "$work/www/modules/module100.bin"
+head -c 268435456 /dev/urandom > "$work/big256.bin"
+"$build/kxpublish" "$work/www/modules" "$work/www/list.txt" "$work/www/list.md5"
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat > "$work/lighttpd.conf" <<CONF
+server.document-root = "$work/www"
+server.bind = "127.0.0.1"
+server.port = $port
+server.errorlog = "$work/lighttpd-error.log"
+mimetype.assign = ("" => "application/octet-stream")
+CONF
+/usr/sbin/lighttpd -D -f "$work/lighttpd.conf" &
+server_pid=$!
+i=0
+until curl -s -o /dev/null "http://127.0.0.1:$port/list.md5"; do
+    i=$((i + 1)); [ $i -lt 50 ] || { echo "lighttpd did not start"; exit 1; }
+    sleep 0.1
+done
+
+install_dir="$work/install"
+fresh_install() {
+    rm -rf "$install_dir"; mkdir -p "$install_dir"
+    cat > "$install_dir/config.ini" <<INI
+<KX><Config><Server>127.0.0.1</Server><Port>$port</Port><HostID>1</HostID><SSL>0</SSL></Config></KX>
+INI
+    cat > "$install_dir/update.ini" <<INI
+<KX><Update><List>/list.txt</List><ListHash>/list.md5</ListHash><Modules>/modules</Modules></Update></KX>
+INI
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+update_once() {
+    fresh_install
+    (cd "$install_dir" && /usr/bin/time -a -o "$work/update.times" -f '%e %M' "$build/KX_Updater" tmp)
+    cmp -s "$install_dir/module100.bin" "$work/www/modules/module100.bin" || { echo "update failed"; exit 1; }
+}
+peer_once() {
+    rm -f "$work/peer.bin"
+    /usr/bin/time -a -o "$work/peer.times" -f '%e %M' sh -c \
+        "curl -s -o '$work/peer.bin' 'http://127.0.0.1:$port/modules/module100.bin' && md5sum '$work/peer.bin'"
+}
+md5_once() { /usr/bin/time -a -o "$work/md5.times" -f '%e %M' "$build/bench/kx_md5file" "$work/big256.bin"; }
+md5sum_once() { /usr/bin/time -a -o "$work/md5sum.times" -f '%e %M' md5sum "$work/big256.bin"; }
+
+# Warm the page cache, then interleave the contenders run by run.
+cat "$work/www/modules/module100.bin" "$work/big256.bin" > /dev/null
+for kind in update peer md5 md5sum; do : > "$work/$kind.times"; done
+n=0
+while [ $n -lt "$runs" ]; do
+    update_once >/dev/null; peer_once >/dev/null; md5_once >/dev/null; md5sum_once >/dev/null
+    n=$((n + 1))
+done
+
+secs() { cut -d' ' -f1 < "$work/$1.times" | median; }
+kib() { cut -d' ' -f2 < "$work/$1.times" | median; }
+mbps() { awk -v s="$1" 'BEGIN { printf "%.0f", 268435456 / 1e6 / s }'; }
+
+echo "median of $runs runs, loopback lighttpd, page cache warm"
+printf '%-52s %9s %12s\n' "what" "seconds" "peak KiB"
+printf '%-52s %9s %12s\n' "KX_Updater tmp: install new 100 MiB module" "$(secs update)" "$(kib update)"
+printf '%-52s %9s %12s\n' "curl -o FILE URL && md5sum FILE (100 MiB)" "$(secs peer)" "$(kib peer)"
+printf '%-52s %9s %12s   %s MB/s\n' "kx_md5file (Hash::GetFile) 256 MiB" "$(secs md5)" "$(kib md5)" "$(mbps "$(secs md5)")"
+printf '%-52s %9s %12s   %s MB/s\n' "md5sum 256 MiB" "$(secs md5sum)" "$(kib md5sum)" "$(mbps "$(secs md5sum)")"
