@@ -14,6 +14,12 @@ namespace Plist {
 
 namespace {
 
+const char* const keyExpected = "Plist: XML dictionary key expected but not found";
+const char* const valueExpected = "Plist: XML dictionary value expected for key ";
+const char* const unknownNode = "Plist: XML unknown node type ";
+
+const char* const zeroLength = "Can't read zero length data";
+
 const char binaryMagic[] = "bplist00";
 constexpr long long binaryMagicSize = 8;
 
@@ -35,21 +41,20 @@ boost::any parseNode(const pugi::xml_node& node, int depth);
 dictionary_type parseDictionaryNode(const pugi::xml_node& node, int depth)
 {
     if (depth >= maxNesting)
-        throw Error("Plist: containers nested deeper than 512 levels");
+        throw Error(nestingTooDeep);
     // Leading character data stands where the first key is due.
     if (*node.value())
-        throw Error("Plist: XML dictionary key expected but not found");
+        throw Error(keyExpected);
     dictionary_type dictionary;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (std::strcmp(child.name(), "key") != 0)
-            throw Error("Plist: XML dictionary key expected but not found");
+            throw Error(keyExpected);
         std::string key = firstChildText(child);
         child = child.next_sibling();
         if (!child)
-            throw Error("Plist: XML dictionary value expected for key " + key + "but not found");
+            throw Error(valueExpected + key + "but not found");
         if (std::strcmp(child.name(), "key") == 0)
-            throw Error("Plist: XML dictionary value expected for key " + key
-                        + "but found another key node");
+            throw Error(valueExpected + key + "but found another key node");
         boost::any value = parseNode(child, depth + 1);
         dictionary.insert_or_assign(dictionary.end(), std::move(key), std::move(value));
     }
@@ -60,10 +65,10 @@ dictionary_type parseDictionaryNode(const pugi::xml_node& node, int depth)
 array_type parseArrayNode(const pugi::xml_node& node, int depth)
 {
     if (depth >= maxNesting)
-        throw Error("Plist: containers nested deeper than 512 levels");
+        throw Error(nestingTooDeep);
     // Leading character data is an element without a name.
     if (*node.value())
-        throw Error("Plist: XML unknown node type ");
+        throw Error(unknownNode);
     array_type array;
     array.reserve(std::distance(node.begin(), node.end()));
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
@@ -96,7 +101,7 @@ boost::any parseNode(const pugi::xml_node& node, int depth)
         pugi::xml_node element = node;
         return parseDate(element);
     }
-    throw Error(std::string("Plist: XML unknown node type ") + name);
+    throw Error(unknownNode + std::string(name));
 }
 
 // <?xml ...?><plist version="1.0"><dict>...</dict></plist>
@@ -133,7 +138,7 @@ void readPlist(std::istream& stream, boost::any& message)
     if (length > std::numeric_limits<int32_t>::max())
         throw Error("Plist: data of 2 GiB or more can't be read");
     if (length <= 0)
-        throw Error("Can't read zero length data");
+        throw Error(zeroLength);
 
     // Left uninitialised: every byte used is read from the stream.
     std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(length)]);
@@ -141,7 +146,7 @@ void readPlist(std::istream& stream, boost::any& message)
     stream.read(buffer.get(), length);
     const long long size = stream.gcount();
     if (size <= 0)
-        throw Error("Can't read zero length data");
+        throw Error(zeroLength);
 
     if (isBinary(buffer.get(), size)) {
         message = readBinary(buffer.get(), size);

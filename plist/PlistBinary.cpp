@@ -17,7 +17,6 @@ const char* const outOfBounds = "Out of bounds getRange";
 const char* const notSupported = "This type is not supported";
 const char* const keyNotString = "Error parsing dictionary.  Key can't be parsed as a string";
 const char* const badTrailer = "Plist: offset or reference size in trailer not between 1 and 8";
-const char* const tooDeep = "Plist: containers nested deeper than 512 levels";
 const char* const containsItself = "Plist: container contains itself";
 const char* const tooManyObjects = "Plist: containers referred to more often than the list can hold";
 
@@ -200,7 +199,7 @@ public:
         : open_(data.openContainers), position_(position)
     {
         if (depth >= maxNesting)
-            throw Error(tooDeep);
+            throw Error(nestingTooDeep);
         if (open_[position_])
             throw Error(containsItself);
         open_[position_] = true;

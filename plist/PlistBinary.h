@@ -9,6 +9,9 @@
 
 namespace Plist {
 
+// The failure of a list nested deeper than maxNesting, in either syntax.
+constexpr char nestingTooDeep[] = "Plist: containers nested deeper than 512 levels";
+
 // The state of one read. The tables are views into the caller's buffer;
 // every position and count read from them is checked against their sizes.
 struct PlistHelperData {
