@@ -98,8 +98,10 @@ bool Downloader::Download(const std::string& path, std::string& text) {
 bool Downloader::DownloadtoFile(const std::string& path, const std::string& localFile,
                                 std::string* digest) {
     std::unique_ptr<FILE, FileClose> file(std::fopen(localFile.c_str(), "wb"));
-    if (!file)
+    if (!file) {
+        error = CURLE_WRITE_ERROR; // no request is sent
         return false;
+    }
     Easy handle(curl_easy_init());
     if (!handle)
         return false;

@@ -147,4 +147,47 @@ TEST_F(ProgramTest, FailedRelaunchIsLoggedAndTheProgramStillEnds) {
     EXPECT_FALSE(fs::exists(install / "tmp_Updater.exe"));
 }
 
+const std::string publisher = std::string(KX_BINARY_DIR) + "/kxpublish";
+
+TEST(Kxpublish, WritesTheFullFiveFieldListAndItsDigestWithoutLineFeed) {
+    TempDir dir;
+    WriteFile(dir.path() / "modules" / "a.dat", "abc");
+    WriteFile(dir.path() / "modules" / "KX_InventoryAGT", "");
+    fs::create_directories(dir.path() / "modules" / "not-a-module");
+    int status = -1;
+    Capture("cd '" + dir.path().string() + "' && '" + publisher +
+                "' -d a.dat=sub -s KX_InventoryAGT modules list.txt list.md5",
+            &status);
+    ASSERT_EQ(status, 0);
+    std::string list = ReadFile(dir.path() / "list.txt");
+    EXPECT_EQ(list, "KX_InventoryAGT|0|.|d41d8cd98f00b204e9800998ecf8427e|1\n"
+                    "a.dat|0|sub|900150983cd24fb0d6963f7d28e17f72|0\n");
+    EXPECT_EQ(ReadFile(dir.path() / "list.md5"), Md5Of(list));
+}
+
+TEST(Kxpublish, RefusesWhatTheUpdaterCouldNotReadOrWouldRefuse) {
+    struct Case {
+        std::string file, arguments;
+    };
+    const Case cases[] = {
+        {"a|b.dat", ""},
+        {"a.dat", "-d a.dat=../up"},
+        {"a.dat", "-d a.dat=/opt/kx"},
+        {"a.dat", "-s missing.dat"},
+        {"a.dat", "-d a.dat"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + " " + c.arguments);
+        TempDir dir;
+        WriteFile(dir.path() / "modules" / c.file, "x");
+        int status = -1;
+        Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " + c.arguments +
+                    " modules list.txt list.md5 2>/dev/null",
+                &status);
+        EXPECT_NE(status, 0);
+        EXPECT_FALSE(fs::exists(dir.path() / "list.txt"));
+        EXPECT_FALSE(fs::exists(dir.path() / "list.md5"));
+    }
+}
+
 } // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <map>
 
@@ -268,6 +271,36 @@ TEST_F(UpdateRunTest, ReplacedProgramKeepsItsPermissionBits) {
     EXPECT_EQ(InstalledContent("KX_InventoryAGT"), "#!/bin/sh\necho new\n");
     EXPECT_EQ(fs::status(install / "KX_InventoryAGT").permissions() & fs::perms::mask,
               fs::perms(0755));
+}
+
+// Removes a folder made outside the test's own temporary folder.
+struct RemovedAtEnd {
+    fs::path dir;
+    ~RemovedAtEnd() {
+        std::error_code error;
+        fs::remove_all(dir, error);
+    }
+};
+
+TEST_F(UpdateRunTest, AcrossFileSystemsTheStagedFileIsCopiedAndVerified) {
+    // The staging folder on another file system: a rename cannot put files in place.
+    std::string pattern = "/dev/shm/kxupd-staging-XXXXXX";
+    if (!::mkdtemp(&pattern[0]))
+        GTEST_SKIP() << "no /dev/shm";
+    RemovedAtEnd staging{pattern};
+    struct stat shm, here;
+    if (::stat(staging.dir.c_str(), &shm) != 0 || ::stat(install.c_str(), &here) != 0 ||
+        shm.st_dev == here.st_dev)
+        GTEST_SKIP() << "/dev/shm is on the installation's file system";
+    fs::create_directory_symlink(staging.dir, install / "updatetmp");
+    Configure();
+    Module("a.dat", "new across");
+    Publish("-d a.dat=sub");
+    Installed("sub/a.dat", "old");
+    Run();
+    EXPECT_EQ(InstalledContent("sub/a.dat"), "new across");
+    EXPECT_FALSE(fs::exists(staging.dir / "a.dat"));
+    EXPECT_TRUE(Logged("Launcher: "));
 }
 
 class HttpsUpdateRunTest : public UpdateFixture {
