@@ -28,6 +28,8 @@ public:
     // Reads the file whole. A missing or unreadable file, one that is not a
     // property list, and one of another shape all give a report without items.
     explicit ProfilerReport(const boost::filesystem::path& file);
+    ProfilerReport(const ProfilerReport&) = delete; // items() points into the tree
+    ProfilerReport& operator=(const ProfilerReport&) = delete;
 
     // The `_items` array, or null.
     const Plist::array_type* items() const { return items_; }
