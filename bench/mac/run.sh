@@ -8,7 +8,8 @@
 # runs per row (default 5). The inputs come from the shared generator
 # (gen_inputs.py --no-blobs) into KX_BENCH_INPUTS (default /tmp/kxbench/inputs).
 # Each run is a fresh process under /usr/bin/time; the table shows the median
-# wall time and the median peak resident size.
+# wall time, the median processor time (user + system; steadier than the
+# wall time on a busy machine) and the median peak resident size.
 set -eu
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$top/build}
@@ -44,19 +45,20 @@ median() { # the middle line of numbers on standard input
     sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 
-# Runs "$@" $runs times in $dir; prints "<median seconds> <median peak MiB>".
+# Runs "$@" $runs times in $dir; prints "<median wall s> <median cpu s> <median peak MiB>".
 measure() {
     : > "$work/times"
     i=0
     while [ "$i" -lt "$runs" ]; do
-        (cd "$dir" && /usr/bin/time -f '%e %M' -o "$work/time" "$@" > "$work/out" 2>&1) ||
+        (cd "$dir" && /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" > "$work/out" 2>&1) ||
             { echo "failed: $*" >&2; cat "$work/out" >&2; exit 1; }
         cat "$work/time" >> "$work/times"
         i=$((i + 1))
     done
-    seconds=$(cut -d' ' -f1 "$work/times" | median)
-    kib=$(cut -d' ' -f2 "$work/times" | median)
-    echo "$seconds $(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')"
+    wall=$(cut -d' ' -f1 "$work/times" | median)
+    cpu=$(awk '{ printf "%.2f\n", $2 + $3 }' "$work/times" | median)
+    kib=$(cut -d' ' -f4 "$work/times" | median)
+    echo "$wall $cpu $(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')"
 }
 
 # The agent must have written both files (they are deleted again at its end).
@@ -70,10 +72,10 @@ plistlib() { # file
     measure python3 -c 'import plistlib,sys; plistlib.load(open(sys.argv[1],"rb"))' "$1"
 }
 
-row() { # input program "seconds MiB"
+row() { # input program "wall cpu MiB"
     # shellcheck disable=SC2086 # the figures split into two columns
     set -- "$1" "$2" $3
-    printf '| %-24s | %-34s | %9s | %13s |\n' "$1" "$2" "$3" "$4"
+    printf '| %-24s | %-34s | %8s | %7s | %13s |\n' "$1" "$2" "$3" "$4" "$5"
 }
 
 mb() { awk -v b="$(wc -c < "$1")" 'BEGIN { printf "%.1f MB", b / 1e6 }'; }
@@ -91,8 +93,8 @@ agentBinary=$(agent)
 plistlibBinary=$(plistlib "$bplist")
 
 echo "20k applications, $runs runs per row, medians ($(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg))"
-printf '| %-24s | %-34s | %9s | %13s |\n' "app list" "program" "wall s" "peak RSS MiB"
-printf '|%s|%s|%s|%s|\n' "--------------------------" "------------------------------------" "-----------" "---------------"
+printf '| %-24s | %-34s | %8s | %7s | %13s |\n' "app list" "program" "wall s" "cpu s" "peak RSS MiB"
+printf '|%s|%s|%s|%s|%s|\n' "--------------------------" "------------------------------------" "----------" "---------" "---------------"
 row "XML, $(mb "$xml")" "KX_InventoryAGT tmp (whole run)" "$agentXml"
 row "XML, $(mb "$xml")" "python3 plistlib.load (parse only)" "$plistlibXml"
 row "binary, $(mb "$bplist")" "KX_InventoryAGT tmp (whole run)" "$agentBinary"
