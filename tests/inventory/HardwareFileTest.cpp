@@ -179,3 +179,46 @@ TEST_F(HardwareFile, UnwritableFileIsAnError) {
 }
 
 } // namespace
+
+namespace {
+
+// "hardware.xml" in the source folder, of whatever type, means a Mac: an
+// empty report there gives no system entry, while the Linux collectors
+// always record the machine (here with the name from "hostname").
+struct PlatformCase {
+    const char* what;
+    bool macMarker;
+    bool markerIsFolder;
+    size_t systemEntries;
+};
+class HardwarePlatform : public ::testing::TestWithParam<PlatformCase> {};
+
+TEST_P(HardwarePlatform, HardwareXmlChoosesTheMacCollectors) {
+    TempDir dir;
+    const auto source = dir / "result";
+    boost::filesystem::create_directories(source);
+    writeFile(source / "hostname", "linuxhost.example.com\n");
+    if (GetParam().macMarker) {
+        if (GetParam().markerIsFolder)
+            boost::filesystem::create_directories(source / "hardware.xml");
+        else
+            writeFile(source / "hardware.xml", "");
+    }
+    tagWMISTRUCT record;
+    TestHWManager manager(source.string(), dir.path.string(), record);
+    const std::time_t before = std::time(nullptr);
+    manager.load();
+    ASSERT_EQ(record.systemInfo.size(), GetParam().systemEntries);
+    if (!record.systemInfo.empty()) {
+        EXPECT_EQ(record.systemInfo[0].computerName, "linuxhost");
+    }
+    EXPECT_GE(manager.Header().startTime, before);
+    EXPECT_GE(manager.Header().endTime, manager.Header().startTime);
+    EXPECT_EQ(manager.kxFileNumber(), 12u);
+}
+INSTANTIATE_TEST_SUITE_P(Platforms, HardwarePlatform,
+                         ::testing::Values(PlatformCase{"Linux", false, false, 1},
+                                           PlatformCase{"macOS", true, false, 0},
+                                           PlatformCase{"macOS marker folder", true, true, 0}));
+
+} // namespace

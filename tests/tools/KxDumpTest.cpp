@@ -167,7 +167,7 @@ TEST_F(KxDump, TextThatIsNoShiftJisStillGivesValidJson) {
     record.systemInfo[0].model = std::string(5000, '\x80'); // not UTF-8: kept as it is, cut at 4094
     const DumpRun run = kxdump(hardwareFile(record));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NO_THROW(json::parse(run.out));
+    EXPECT_TRUE(json::accept(run.out)) << run.out.substr(0, 200);
 }
 
 // ---------------------------------------------------------------- refusals
