@@ -2,6 +2,7 @@
 // A file that is not one complete data file is refused on standard error
 // with exit status 1.
 
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     }
     try {
         std::cout << kx::readDataFile(content.str()).dump(2) << '\n';
-    } catch (const kx::FormatError& e) {
+    } catch (const std::exception& e) { // kx::FormatError above all
         std::cerr << "kxdump: " << name << ": " << e.what() << '\n';
         return 1;
     }
