@@ -76,12 +76,10 @@ run_limited() {
     rl_left=$((DEADLINE - $(now)))
     if [ "$rl_left" -lt "$rl_limit" ]; then rl_limit=$rl_left; fi
     [ "$rl_limit" -gt 0 ] || return 124
-    # shellcheck disable=SC2016 # $PPID of the new sh: this (sub)shell
-    rl_self=$(exec sh -c 'echo "$PPID"')
     trap ':' USR1
     "$@" </dev/null >"$rl_out" 2>/dev/null &
     rl_tool=$!
-    watchdog "$rl_tool" "$rl_limit" "$rl_self" </dev/null >/dev/null 2>&1 &
+    watchdog "$rl_tool" "$rl_limit" "$SHELL_PID" </dev/null >/dev/null 2>&1 &
     rl_dog=$!
     wait "$rl_tool"
     rl_status=$?
@@ -92,7 +90,15 @@ run_limited() {
     return "$rl_status"
 }
 
-# run TOOL [ARGUMENT...] with the ordinary limit, output in OUTPUT.
+# The shell that waits for the tools: this one, or the background subshell
+# that runs one system profiler report ($$ names the script in both).
+SHELL_PID=$$
+# shellcheck disable=SC2016 # $PPID of the new sh: the shell running this
+own_pid() {
+    exec sh -c 'echo "$PPID"'
+}
+
+# run OUTPUT TOOL [ARGUMENT...] with the ordinary limit.
 run() {
     run_limited "$TOOL_LIMIT" "$@"
 }
@@ -108,6 +114,7 @@ first_line() {
 # profile FILE DATATYPE: the full XML report of DATATYPE; a report that is
 # cut off (no closing tag) is removed rather than left half-read.
 profile() {
+    SHELL_PID=$(own_pid)
     run_limited "$((TOOL_LIMIT * 3))" "$RESULT/$1" system_profiler -xml -detailLevel full "$2"
     if [ -f "$RESULT/$1" ] && ! grep -q '</plist>' "$RESULT/$1"; then
         rm -f "$RESULT/$1"
@@ -123,7 +130,10 @@ collect_macos() {
     profile logical_disk.xml SPStorageDataType &
     profile nics SPNetworkDataType &
     profile app SPApplicationsDataType &
-    run_limited "$((TOOL_LIMIT * 3))" "$RESULT/video" system_profiler SPDisplaysDataType &
+    (
+        SHELL_PID=$(own_pid)
+        run_limited "$((TOOL_LIMIT * 3))" "$RESULT/video" system_profiler SPDisplaysDataType
+    ) &
 
     # ProductName:	macOS
     # ProductVersion:	13.3.1

@@ -1,0 +1,30 @@
+#pragma once
+// Replays of real machines: only stub commands on PATH (and the ordinary
+// utilities), the files the script reads under the test's root folder.
+
+#include <string>
+
+#include "ScriptHarness.h"
+
+namespace scripttest {
+
+class Replay : public ScriptTest {
+protected:
+    void SetUp() override {
+        ScriptTest::SetUp();
+        if (!fs::exists(sample("linux")))
+            GTEST_SKIP() << "samples not found: " << sample("");
+        linkUtilities();
+        stub("uname", "case \"$1\" in -m) echo x86_64 ;; *) echo Linux ;; esac");
+        stub("hostname", "case \"$1\" in -d) echo example.org ;; *) echo host1 ;; esac");
+    }
+
+    // The script run on the replayed machine, then the agent's collection.
+    Inventory replay(const std::string& shell = "dash") {
+        const Outcome outcome = runScript(true, shell);
+        EXPECT_EQ(outcome.status, 0) << readFile(base / "err");
+        return collect();
+    }
+};
+
+} // namespace scripttest
