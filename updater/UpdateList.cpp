@@ -55,7 +55,6 @@ bool Updater::DownloadList() {
         }
         sleep(listPauseSeconds);
     }
-    digests.Remember(listFile, listHash);
     Logger::Write("DownloadList: hash:%s", listHash.c_str());
 
     for (int attempt = 1;; ++attempt) {

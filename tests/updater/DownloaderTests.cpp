@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
 #include "Downloader.h"
 #include "TestServer.h"
 
@@ -89,6 +96,28 @@ TEST(Downloader, RefusedConnectionFailsWithLibcurlsResultCode) {
     EXPECT_TRUE(downloader.Upload((dir.path() / "missing").string(), "/upload.py/0", response));
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.rfind("curl_easy_perform() failed: ", 0), 0u) << errors;
+}
+
+TEST(Downloader, ServerThatAcceptsAndNeverAnswersIsAbandonedByTheStallGuard) {
+    // The kernel accepts the connection into the backlog; nobody ever answers.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    Downloader downloader("127.0.0.1", ntohs(address.sin_port), false);
+    std::string text;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(downloader.Download("/list.md5", text));
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::steady_clock::now() - start).count();
+    ::close(listener);
+    EXPECT_EQ(downloader.error, 28); // CURLE_OPERATION_TIMEDOUT
+    EXPECT_GE(seconds, 59);
+    EXPECT_LE(seconds, 90);
 }
 
 TEST(Downloader, SelfSignedCertificateIsAccepted) {
