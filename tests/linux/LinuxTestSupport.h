@@ -11,8 +11,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "CHWInfoManager.h"
-#include "CSWInfoManager.h"
+#include "TestableManagers.h"
 
 namespace linuxtest {
 
@@ -75,26 +74,6 @@ public:
         setenv("TZ", "UTC0", 1);
         tzset();
     }
-};
-
-// The hardware manager with its Linux collectors callable.
-struct TestableHW : CHWInfoManager {
-    TestableHW(const std::string& source, tagWMISTRUCT& record) : CHWInfoManager(source, source, record) {}
-    using CHWInfoManager::loadCpuInfo;
-    using CHWInfoManager::loadDiskInfo;
-    using CHWInfoManager::loadMemInfo;
-    using CHWInfoManager::loadNicInfo;
-    using CHWInfoManager::loadOSInfo;
-    using CHWInfoManager::loadPartitionInfo;
-    using CHWInfoManager::loadSysInfo;
-    using CHWInfoManager::loadVgaInfo;
-};
-
-// The software manager with its Linux readers callable.
-struct TestableSW : CSWInfoManager {
-    TestableSW(const std::string& source, tagWMISTRUCT& record) : CSWInfoManager(source, source, record) {}
-    using CSWInfoManager::loadForRestDists;
-    using CSWInfoManager::loadForUbuntu;
 };
 
 // One collector run over the given files.

@@ -1,0 +1,78 @@
+// Runs one Linux collector over a fuzzed "result" folder. The first byte picks
+// the collector; the rest is its input file, or its two input files split at
+// the first NUL byte.
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem.hpp>
+
+#include "FuzzFolder.h"
+#include "TestableManagers.h"
+
+namespace {
+
+namespace fs = boost::filesystem;
+using linuxtest::TestableHW;
+using linuxtest::TestableSW;
+
+struct Collector {
+    const char* first;
+    const char* second; // nullptr: one input file
+    void (*run)(const std::string& source);
+};
+
+template <void (CHWInfoManager::*Loader)(tagWMISTRUCT&)>
+void hardware(const std::string& source) {
+    tagWMISTRUCT record;
+    TestableHW manager(source, record);
+    (manager.*Loader)(record);
+}
+
+template <void (CSWInfoManager::*Reader)(std::vector<tagAPPLIDATASTRUCT>&)>
+void software(const std::string& source) {
+    tagWMISTRUCT record;
+    TestableSW manager(source, record);
+    std::vector<tagAPPLIDATASTRUCT> out;
+    (manager.*Reader)(out);
+}
+
+const Collector kCollectors[] = {
+    {"cpu", nullptr, hardware<&TestableHW::loadCpuInfo>},
+    {"mem", nullptr, hardware<&TestableHW::loadMemInfo>},
+    {"physical_disk", nullptr, hardware<&TestableHW::loadDiskInfo>},
+    {"logical_disk", nullptr, hardware<&TestableHW::loadPartitionInfo>},
+    {"video", nullptr, hardware<&TestableHW::loadVgaInfo>},
+    {"nic_eth0", "ip_eth0", hardware<&TestableHW::loadNicInfo>},
+    {"dmidecode", "grep_sys_devices", hardware<&TestableHW::loadSysInfo>},
+    {"hostname", "domainname", hardware<&TestableHW::loadSysInfo>},
+    {"os_install_1", "os_install_2", hardware<&TestableHW::loadSysInfo>},
+    {"app", nullptr, software<&TestableSW::loadForRestDists>},
+    {"app_install", "app", software<&TestableSW::loadForUbuntu>},
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const linuxtest::FuzzFolder folder;
+    const fs::path source = folder.root / "result";
+    if (size == 0)
+        return 0;
+    const Collector& collector = kCollectors[data[0] % std::size(kCollectors)];
+    const std::string payload(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    fs::remove_all(source);
+    fs::create_directories(source);
+    if (collector.second == nullptr) {
+        linuxtest::writeFuzzFile(source / collector.first, payload);
+    } else {
+        const size_t split = payload.find('\0');
+        linuxtest::writeFuzzFile(source / collector.first, payload.substr(0, split));
+        linuxtest::writeFuzzFile(source / collector.second,
+                                 split == std::string::npos ? "" : payload.substr(split + 1));
+    }
+    collector.run(source.string());
+    return 0;
+}
