@@ -59,16 +59,16 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 update_once() {
     fresh_install
-    (cd "$install_dir" && /usr/bin/time -a -o "$work/update.times" -f '%e %M' "$build/KX_Updater" tmp)
+    (cd "$install_dir" && /usr/bin/time -a -o "$work/update.times" -f '%e %M %U %S' "$build/KX_Updater" tmp)
     cmp -s "$install_dir/module100.bin" "$work/www/modules/module100.bin" || { echo "update failed"; exit 1; }
 }
 peer_once() {
     rm -f "$work/peer.bin"
-    /usr/bin/time -a -o "$work/peer.times" -f '%e %M' sh -c \
+    /usr/bin/time -a -o "$work/peer.times" -f '%e %M %U %S' sh -c \
         "curl -s -o '$work/peer.bin' 'http://127.0.0.1:$port/modules/module100.bin' && md5sum '$work/peer.bin'"
 }
-md5_once() { /usr/bin/time -a -o "$work/md5.times" -f '%e %M' "$build/bench/kx_md5file" "$work/big256.bin"; }
-md5sum_once() { /usr/bin/time -a -o "$work/md5sum.times" -f '%e %M' md5sum "$work/big256.bin"; }
+md5_once() { /usr/bin/time -a -o "$work/md5.times" -f '%e %M %U %S' "$build/bench/kx_md5file" "$work/big256.bin"; }
+md5sum_once() { /usr/bin/time -a -o "$work/md5sum.times" -f '%e %M %U %S' md5sum "$work/big256.bin"; }
 
 # Warm the page cache, then interleave the contenders run by run.
 cat "$work/www/modules/module100.bin" "$work/big256.bin" > /dev/null
@@ -81,11 +81,13 @@ done
 
 secs() { cut -d' ' -f1 < "$work/$1.times" | median; }
 kib() { cut -d' ' -f2 < "$work/$1.times" | median; }
+cpu() { awk '{ printf "%.2f\n", $3 + $4 }' < "$work/$1.times" | median; }
 mbps() { awk -v s="$1" 'BEGIN { printf "%.0f", 268435456 / 1e6 / s }'; }
 
 echo "median of $runs runs, loopback lighttpd, page cache warm"
-printf '%-52s %9s %12s\n' "what" "seconds" "peak KiB"
-printf '%-52s %9s %12s\n' "KX_Updater tmp: install new 100 MiB module" "$(secs update)" "$(kib update)"
-printf '%-52s %9s %12s\n' "curl -o FILE URL && md5sum FILE (100 MiB)" "$(secs peer)" "$(kib peer)"
-printf '%-52s %9s %12s   %s MB/s\n' "kx_md5file (Hash::GetFile) 256 MiB" "$(secs md5)" "$(kib md5)" "$(mbps "$(secs md5)")"
-printf '%-52s %9s %12s   %s MB/s\n' "md5sum 256 MiB" "$(secs md5sum)" "$(kib md5sum)" "$(mbps "$(secs md5sum)")"
+printf '%-46s %8s %8s %10s\n' "what" "seconds" "cpu s" "peak KiB"
+row() { printf '%-46s %8s %8s %10s' "$1" "$(secs "$2")" "$(cpu "$2")" "$(kib "$2")"; }
+row "KX_Updater tmp: install new 100 MiB module" update; echo
+row "curl -o FILE URL && md5sum FILE (100 MiB)" peer; echo " (curl's peak; md5sum runs after it)"
+row "kx_md5file (Hash::GetFile) 256 MiB" md5; echo "   $(mbps "$(secs md5)") MB/s"
+row "md5sum 256 MiB" md5sum; echo "   $(mbps "$(secs md5sum)") MB/s"
