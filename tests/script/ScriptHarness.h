@@ -171,7 +171,9 @@ public:
             env += " PATH=" + quoted(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
         if (toolLimit > 0)
             env += " KX_TOOL_LIMIT=" + std::to_string(toolLimit);
-        const std::string shellPath = which(shell);
+        // "bash --posix": the shell and its options
+        const std::string shellPath = which(shell.substr(0, shell.find(' '))) +
+                                      (shell.find(' ') == std::string::npos ? "" : shell.substr(shell.find(' ')));
         const std::string command = "cd " + quoted(home.string()) + " && " + env + " " + which("timeout") +
                                     " 300 " + shellPath + " ./macInventory.sh a > " +
                                     quoted((base / "out").string()) + " 2> " + quoted((base / "err").string());
