@@ -99,47 +99,61 @@ std::string BackupStem() {
 
 } // namespace
 
+// Up to five downloads of one entry into its staged file; true when one
+// matched the listed digest (and version). Gives up at once on a 404 or a
+// version mismatch.
+bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry) {
+    std::string staged = StagedFile(entry);
+    std::string path = modulesPath + "/" + entry.name;
+    for (int attempt = 1;; ++attempt) {
+        std::string hash;
+        bool mismatch = false;
+        if (downloader.DownloadtoFile(path, staged, &hash)) {
+            digests.Remember(staged, hash);
+            if (SameDigest(hash, entry.hash)) {
+                if (entry.version == "0")
+                    return true;
+                std::string version;
+                File::GetVersion(staged.c_str(), version);
+                if (version == entry.version)
+                    return true;
+                Logger::Write("DownloadFiles: ver unmatch:[%s]", version.c_str());
+                return false;
+            }
+            mismatch = true;
+        } else if (downloader.responseCode == 404) {
+            Logger::Write("DownloadFiles: not found");
+            return false;
+        }
+        if (attempt == fileAttempts) {
+            if (mismatch)
+                Logger::Write("DownloadFiles: hash unmatch");
+            else
+                Logger::Write("DownloadFiles: connect err:%d", downloader.error);
+            return false;
+        }
+        sleep(downloadPauseSeconds);
+    }
+}
+
 bool Updater::DownloadFiles() {
     Logger::Write("DownloadFiles: %d file(s)", static_cast<int>(updateEntries.size()));
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
     downloadedEntries.clear();
     for (const _updateListData& entry : updateEntries) {
         Logger::Write("DownloadFiles: [%s]", entry.name.c_str());
-        std::string staged = StagedFile(entry);
-        std::string path = modulesPath + "/" + entry.name;
-        bool accepted = false;
-        for (int attempt = 1;; ++attempt) {
-            std::string hash;
-            bool mismatch = false;
-            if (downloader.DownloadtoFile(path, staged, &hash)) {
-                digests.Remember(staged, hash);
-                if (SameDigest(hash, entry.hash)) {
-                    std::string version = "0";
-                    if (entry.version != "0")
-                        File::GetVersion(staged.c_str(), version);
-                    accepted = entry.version == "0" || version == entry.version;
-                    if (!accepted)
-                        Logger::Write("DownloadFiles: ver unmatch:[%s]", version.c_str());
-                    break;
-                }
-                mismatch = true;
-            } else if (downloader.responseCode == 404) {
-                Logger::Write("DownloadFiles: not found");
-                break;
-            }
-            if (attempt == fileAttempts) {
-                if (mismatch)
-                    Logger::Write("DownloadFiles: hash unmatch");
-                else
-                    Logger::Write("DownloadFiles: connect err:%d", downloader.error);
-                break;
-            }
-            sleep(downloadPauseSeconds);
-        }
-        if (accepted)
+        if (DownloadEntry(downloader, entry)) {
             downloadedEntries.push_back(entry);
-        else if (!WasDownloaded(entry))
-            Remove(staged); // an abandoned download leaves nothing staged
+            continue;
+        }
+        // An abandoned download leaves nothing staged, unless an accepted
+        // entry of the same name shares the staged file.
+        bool shared = std::any_of(downloadedEntries.begin(), downloadedEntries.end(),
+                                  [&](const _updateListData& accepted) {
+                                      return accepted.name == entry.name;
+                                  });
+        if (!shared)
+            Remove(StagedFile(entry));
     }
     return !downloadedEntries.empty();
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "DigestCache.h"
+#include "Downloader.h"
 #include "UpdateListData.h"
 
 class Updater {
@@ -52,6 +53,7 @@ private:
     // `step`) when the entry's path is untrusted or leads outside.
     bool InstalledFile(const _updateListData& entry, const char* step, std::string& path);
     bool WasDownloaded(const _updateListData& entry) const;
+    bool DownloadEntry(Downloader& downloader, const _updateListData& entry);
     bool PutInPlace(const std::string& staged, const std::string& target,
                     const std::string& stagedHash, bool keepStaged);
     void ReadCommands(const char* section, std::vector<std::string>& commands);
