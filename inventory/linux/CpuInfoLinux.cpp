@@ -1,8 +1,8 @@
 // Linux processors: "cpu", in the form of /proc/cpuinfo.
 #include "CHWInfoManager.h"
 
-#include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,17 +42,15 @@ void CHWInfoManager::loadCpuInfo(tagWMISTRUCT& record) {
     if (packages.empty())
         packages.push_back(0); // no "physical id" lines, as on some virtual machines
 
-    std::vector<int> described;
+    std::set<int> described;
     for (size_t i = 0; i < packages.size(); ++i) {
-        if (std::find(described.begin(), described.end(), packages[i]) != described.end())
-            continue;
-        if (i >= names.size())
+        if (described.count(packages[i]) != 0 || i >= names.size())
             continue;
         tagWMICPUSTRUCT cpu;
         cpu.name = names[i];
         cpu.clockMhz = static_cast<uint32_t>(i < clocks.size() ? clocks[i] : 0);
         cpu.cores = static_cast<uint32_t>(i < cores.size() ? cores[i] : 1);
         record.cpus.push_back(cpu);
-        described.push_back(packages[i]);
+        described.insert(packages[i]);
     }
 }
