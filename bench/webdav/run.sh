@@ -53,10 +53,10 @@ curl_config() { # file count
     done
 }
 
-# Prints "<seconds> <peak KiB>" of one timed command.
+# Prints "<seconds> <peak KiB> <CPU seconds>" of one timed command.
 timed() {
-    /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null
-    cat "$work/time"
+    /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >/dev/null
+    awk '{ print $1, $2, $3 + $4 }' "$work/time"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -73,15 +73,19 @@ measure() { # label file count
     done
     bytes=$(($(stat -c %s "$file") * count))
     cs=$(cut -d' ' -f1 "$work/client.txt" | median); cm=$(cut -d' ' -f2 "$work/client.txt" | median)
+    cc=$(cut -d' ' -f3 "$work/client.txt" | median)
     us=$(cut -d' ' -f1 "$work/curl.txt" | median); um=$(cut -d' ' -f2 "$work/curl.txt" | median)
-    awk -v l="$label" -v b="$bytes" -v n="$count" -v cs="$cs" -v cm="$cm" -v us="$us" -v um="$um" 'BEGIN {
-        printf "%-16s %-10s %8.3f s %9.1f MB/s %8.2f ms/PUT %8d KiB\n", l, "client", cs, b / cs / 1e6, cs * 1000 / n, cm
-        printf "%-16s %-10s %8.3f s %9.1f MB/s %8.2f ms/PUT %8d KiB\n", l, "curl", us, b / us / 1e6, us * 1000 / n, um
+    uc=$(cut -d' ' -f3 "$work/curl.txt" | median)
+    awk -v l="$label" -v b="$bytes" -v n="$count" -v cs="$cs" -v cm="$cm" -v cc="$cc" \
+        -v us="$us" -v um="$um" -v uc="$uc" 'BEGIN {
+        f = "%-16s %-10s %8.3f s %9.1f MB/s %8.2f ms/PUT %8d KiB %8.2f s\n"
+        printf f, l, "client", cs, b / cs / 1e6, cs * 1000 / n, cm, cc
+        printf f, l, "curl", us, b / us / 1e6, us * 1000 / n, um, uc
         printf "%-16s %-10s %8.2fx curl throughput\n", l, "ratio", us / cs }'
 }
 
-echo "median of $runs runs (wall time of the whole process, peak RSS)"
-printf '%-16s %-10s %10s %14s %15s %12s\n' case tool time throughput latency "peak RSS"
+echo "median of $runs runs (wall time of the whole process, peak RSS, user+system CPU time)"
+printf '%-16s %-10s %10s %14s %15s %12s %10s\n' case tool time throughput latency "peak RSS" CPU
 measure "1 x 1 MiB" "$inputs/xfer-1m.bin" 1
 measure "1 x 100 MiB" "$inputs/xfer-100m.bin" 1
 measure "100 x 1 MiB" "$inputs/xfer-1m.bin" 100
