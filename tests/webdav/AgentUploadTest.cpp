@@ -255,6 +255,33 @@ TEST_F(AgentUpload, TheProgramStoresBothFilesOverHttpAndHttps) {
     }
 }
 
+TEST_F(AgentUpload, TheProgramsDataFilesLandByteIdentical) {
+    // Between the program and the server, a relay keeps a copy of each data
+    // file as it is when its PUT begins (the program deletes them at its end).
+    Lighttpd server;
+    const fs::path kept = base / "kept";
+    fs::create_directories(kept);
+    kxtest::SocketServer relay([&](int socket) {
+        kxtest::relay(socket, server.port(), [&](const kxtest::Received& request) {
+            if (request.method == "PUT") {
+                const std::string name = request.target.substr(request.target.rfind('/') + 1);
+                boost::system::error_code missing;  // then the comparison below fails
+                fs::copy_file(home / "log" / name, kept / name, missing);
+            }
+        });
+        return false;
+    });
+    configure(relay.port());
+    const Run run = runProgram();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, collectionThen({"UPDATE_PROGRESS", "UPDATE_PROGRESS", "end"}));
+    const std::vector<fs::path> sent = landed(kept);
+    ASSERT_EQ(sent.size(), 2u);
+    for (const fs::path& file : sent)
+        EXPECT_TRUE(readFile(server.spool() / file.filename()) == readFile(file)) << file;
+    EXPECT_EQ(landed(server.spool()).size(), 2u);
+}
+
 TEST_F(AgentUpload, TheProgramReportsAServerItCannotUse) {
     const struct {
         const char* fault;

@@ -94,6 +94,50 @@ void writeAll(int socket, const std::string& bytes) {
     }
 }
 
+void relay(int socket, int port, const std::function<void(const Received&)>& onRequest) {
+    std::string head;
+    char chunk[65536];
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t got = recv(socket, chunk, sizeof chunk, 0);
+        if (got <= 0)
+            return;
+        head.append(chunk, static_cast<std::size_t>(got));
+    }
+    Received request;
+    std::istringstream(head) >> request.method >> request.target;
+    onRequest(request);
+
+    const int upstream = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        writeAll(upstream, head);
+        bool clientOpen = true, upstreamOpen = true;
+        while (upstreamOpen) {
+            pollfd watched[2] = {{socket, static_cast<short>(clientOpen ? POLLIN : 0), 0},
+                                 {upstream, POLLIN, 0}};
+            if (poll(watched, 2, 30000) <= 0)
+                break;
+            for (int side = 0; side < 2; ++side) {
+                if (!(watched[side].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                const int from = side == 0 ? socket : upstream;
+                const int to = side == 0 ? upstream : socket;
+                const ssize_t got = recv(from, chunk, sizeof chunk, 0);
+                if (got > 0) {
+                    writeAll(to, std::string(chunk, static_cast<std::size_t>(got)));
+                } else {
+                    shutdown(to, SHUT_WR);
+                    (side == 0 ? clientOpen : upstreamOpen) = false;
+                }
+            }
+        }
+    }
+    close(upstream);
+}
+
 std::string answer(int status, const std::string& reason, const std::string& body,
                    const std::string& contentType) {
     return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Type: " + contentType +

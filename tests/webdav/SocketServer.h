@@ -50,6 +50,11 @@ Received readRequest(int socket, std::size_t bodyLimit = std::string::npos);
 
 void writeAll(int socket, const std::string& bytes);
 
+// Passes one connection on to 127.0.0.1:`port` unchanged, both ways, until
+// both sides have finished; `onRequest` sees the request's method and target
+// before the request is passed on.
+void relay(int socket, int port, const std::function<void(const Received&)>& onRequest);
+
 // An HTTP/1.1 answer with a body and "Connection: close".
 std::string answer(int status, const std::string& reason, const std::string& body,
                    const std::string& contentType = "application/xml");
