@@ -1,4 +1,5 @@
 // The machine, its processors, host name and system version on a Mac.
+#include <algorithm>
 #include <map>
 
 #include <boost/algorithm/string/predicate.hpp>
@@ -17,6 +18,7 @@ constexpr const char* kHostName = "hostname";
 constexpr const char* kSystemVersion = "os";
 constexpr const char* kManufacturer = "Apple Inc.";
 constexpr const char* kDefaultSourceFolder = "result";
+constexpr int64_t kMaxPackages = 256;
 
 // Apple Silicon reports its cores as a text: "proc 8:6:2" (total:performance:efficiency).
 const std::string kCoreCountText = "proc ";
@@ -118,7 +120,9 @@ void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& record) {
         cpu.name = processorName(*overview);
         cpu.clockMhz = clockMhz(*overview);
         cpu.cores = static_cast<uint32_t>(coreCount(*overview) / packages);
-        for (int64_t i = 0; i < packages; ++i)
+        // A damaged report must not make the agent append entries without
+        // end: no Mac has more than a handful of packages.
+        for (int64_t i = 0; i < std::min<int64_t>(packages, kMaxPackages); ++i)
             record.cpus.push_back(cpu);
     }
 

@@ -111,6 +111,11 @@ TEST_F(SystemInfo, OneEntryPerPackageSharingTheCores) {
     record = tagWMISTRUCT();
     loadOverview({kUuid});
     EXPECT_EQ(describe(record.cpus), Lines{" | 0 MHz | 1 cores"});
+
+    // A damaged package count does not make the agent append without end.
+    record = tagWMISTRUCT();
+    loadOverview({kUuid, entry("number_processors", integer(8)), entry("packages", integer(1000000000000LL))});
+    EXPECT_EQ(record.cpus.size(), 256u);
 }
 
 TEST_F(SystemInfo, AppleSiliconChipAndCoreText) {
