@@ -66,6 +66,9 @@ void CTransferCoordinator::init(const std::string& sourceDir) {
 void CTransferCoordinator::start() {
     sendMessage(kRunStarted, messageParams);
     sendProgress(0, 100);
+    // Managers of an earlier run hold the record they were given: drop them first.
+    hwManager.reset();
+    swManager.reset();
     hwRecord = std::make_unique<tagWMISTRUCT>();
 
     sendMessage(kHardwareReading, messageParams);

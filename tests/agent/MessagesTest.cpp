@@ -36,7 +36,7 @@ struct OrderListener : CAbstractListener {
     void onMessage(const std::string& text) override { events->push_back(std::to_string(id) + ":plain:" + text); }
 };
 
-class Messages : public Installation {
+class CoordinatorMessages : public Installation {
 protected:
     void SetUp() override {
         Installation::SetUp();
@@ -57,7 +57,7 @@ protected:
     CTransferCoordinator coordinator;
 };
 
-TEST_F(Messages, GoToStandardOutputThenEachListenerInPointerOrderThenTheLog) {
+TEST_F(CoordinatorMessages, GoToStandardOutputThenEachListenerInPointerOrderThenTheLog) {
     std::vector<std::string> events;
     OrderListener listeners[2];
     for (int i = 0; i < 2; ++i) {
@@ -79,7 +79,7 @@ TEST_F(Messages, GoToStandardOutputThenEachListenerInPointerOrderThenTheLog) {
     EXPECT_EQ(logLines(), (std::vector<std::string>{"@|ハードウェア情報作成完了"}));
 }
 
-TEST_F(Messages, ProgressCarriesExactlyTheTwoSizesAsDecimalText) {
+TEST_F(CoordinatorMessages, ProgressCarriesExactlyTheTwoSizesAsDecimalText) {
     struct Case {
         int64_t uploaded, total;
         const char* uploadedText;
@@ -113,7 +113,7 @@ TEST_F(Messages, ProgressCarriesExactlyTheTwoSizesAsDecimalText) {
     EXPECT_EQ(lines(out), std::vector<std::string>(cases.size(), "UPDATE_PROGRESS"));
 }
 
-TEST_F(Messages, CoordinatorLogsItsOwnMessagesWithTheirParametersInKeyOrder) {
+TEST_F(CoordinatorMessages, CoordinatorLogsItsOwnMessagesWithTheirParametersInKeyOrder) {
     Params params{{"UPLOADED_SIZE", "3"}, {"TOTAL_SIZE", "10"}};
     coordinator.onMessage("UPDATE_PROGRESS", params);
     coordinator.onMessage("実行開始...");
@@ -123,7 +123,7 @@ TEST_F(Messages, CoordinatorLogsItsOwnMessagesWithTheirParametersInKeyOrder) {
                                                     "@|実行開始...", "@|plain"}));
 }
 
-TEST_F(Messages, AfterCleanupTheCoordinatorIsItsOnlyListenerAndLogsTwice) {
+TEST_F(CoordinatorMessages, AfterCleanupTheCoordinatorIsItsOnlyListenerAndLogsTwice) {
     std::vector<std::string> events;
     OrderListener other;
     other.events = &events;
@@ -139,7 +139,7 @@ TEST_F(Messages, AfterCleanupTheCoordinatorIsItsOnlyListenerAndLogsTwice) {
                                                     "@|UPDATE_PROGRESS"}));
 }
 
-TEST_F(Messages, ClearListenersLeavesTheCoordinatorAlone) {
+TEST_F(CoordinatorMessages, ClearListenersLeavesTheCoordinatorAlone) {
     std::vector<std::string> events;
     OrderListener other;
     other.events = &events;

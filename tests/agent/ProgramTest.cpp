@@ -43,7 +43,7 @@ std::vector<std::string> stampless(const fs::path& file) {
     return result;
 }
 
-class Program : public Installation {
+class AgentProgram : public Installation {
 protected:
     void SetUp() override {
         Installation::SetUp();
@@ -79,7 +79,7 @@ protected:
     fs::path program;
 };
 
-TEST_F(Program, WithOneArgumentRunsTheScriptOnceAndTheCollection) {
+TEST_F(AgentProgram, WithOneArgumentRunsTheScriptOnceAndTheCollection) {
     linuxScript();
     ASSERT_EQ(run("./KX_InventoryAGT", "tmp"), 0);
 
@@ -102,7 +102,7 @@ TEST_F(Program, WithOneArgumentRunsTheScriptOnceAndTheCollection) {
     EXPECT_TRUE(fs::is_empty(temp));
 }
 
-TEST_F(Program, WithConfigurationLogsIntoTheLogFolderAndReportsTheFailedUpload) {
+TEST_F(AgentProgram, WithConfigurationLogsIntoTheLogFolderAndReportsTheFailedUpload) {
     linuxScript();
     // Nothing listens on port 1 of the loopback address.
     writeConfig("config.ini", "<Server>127.0.0.1</Server><Port>1</Port>");
@@ -123,7 +123,7 @@ TEST_F(Program, WithConfigurationLogsIntoTheLogFolderAndReportsTheFailedUpload) 
     EXPECT_TRUE(fs::is_empty(temp));
 }
 
-TEST_F(Program, WithoutArgumentTheRelaunchedCopyPerformsTheRun) {
+TEST_F(AgentProgram, WithoutArgumentTheRelaunchedCopyPerformsTheRun) {
     linuxScript();
     writeFile(home / "tmp_Inventory.exe", "stale copy");
     ASSERT_EQ(run("./KX_InventoryAGT"), 0);
@@ -162,7 +162,7 @@ TEST_F(Program, WithoutArgumentTheRelaunchedCopyPerformsTheRun) {
     EXPECT_TRUE(fs::is_empty(temp));
 }
 
-TEST_F(Program, RunWithoutSystemEntryReportsBothManagersAndEndsInOrder) {
+TEST_F(AgentProgram, RunWithoutSystemEntryReportsBothManagersAndEndsInOrder) {
     writeScript("printf '<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>' > result/hardware.xml\n");
     ASSERT_EQ(run("./KX_InventoryAGT", "tmp"), 0);
 
@@ -180,7 +180,7 @@ TEST_F(Program, RunWithoutSystemEntryReportsBothManagersAndEndsInOrder) {
     EXPECT_TRUE(fs::is_empty(temp));
 }
 
-TEST_F(Program, RelaunchFailureIsOneLineThenEnd) {
+TEST_F(AgentProgram, RelaunchFailureIsOneLineThenEnd) {
     struct Case {
         const char* what;
         void (*arrange)(const fs::path& home);
@@ -220,7 +220,7 @@ TEST_F(Program, RelaunchFailureIsOneLineThenEnd) {
     }
 }
 
-TEST_F(Program, SecondRunInTheSameFolderEndsAtOnce) {
+TEST_F(AgentProgram, SecondRunInTheSameFolderEndsAtOnce) {
     linuxScript();
     const int folder = ::open(home.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(folder, 0);

@@ -52,7 +52,7 @@ std::string decode(const fs::path& folder, const std::string& name, const std::s
     return text;
 }
 
-class Run : public Installation {
+class CoordinatorRun : public Installation {
 public:
     void prepare() {
         coordinator.setConfigDir(home.string());
@@ -66,7 +66,7 @@ public:
     Recorder recorder{coordinator};
 };
 
-TEST_F(Run, BothDataFilesAreWrittenInOrderAndRemovedByTheCleanup) {
+TEST_F(CoordinatorRun, BothDataFilesAreWrittenInOrderAndRemovedByTheCleanup) {
     copyLinuxInputs();
     writeConfig("config.ini", "<Server>127.0.0.1</Server>");
     prepare();
@@ -123,14 +123,14 @@ TEST_F(Run, BothDataFilesAreWrittenInOrderAndRemovedByTheCleanup) {
         EXPECT_EQ(name.compare(0, 6, "kxinv_"), 0) << name;
 }
 
-TEST_F(Run, FailingManagerIsReportedByNameAndContributesNoFile) {
+TEST_F(CoordinatorRun, FailingManagerIsReportedByNameAndContributesNoFile) {
     struct Case {
         const char* what;
-        void (*arrange)(Run& run);
+        void (*arrange)(CoordinatorRun& run);
     };
     const std::vector<Case> cases = {
         {"no system entry",
-         [](Run& run) {
+         [](CoordinatorRun& run) {
              // A Mac report without any system entry.
              fs::create_directories(run.home / "result");
              writeFile(run.home / "result" / "hardware.xml",
@@ -138,7 +138,7 @@ TEST_F(Run, FailingManagerIsReportedByNameAndContributesNoFile) {
              run.prepare();
          }},
         {"output folder gone",
-         [](Run& run) {
+         [](CoordinatorRun& run) {
              run.copyLinuxInputs();
              run.prepare();
              run.coordinator.setDestDir((run.home / "gone").string());

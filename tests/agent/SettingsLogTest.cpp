@@ -19,7 +19,7 @@ std::string todaysLog() {
     return wmi::currentTime("kxinv_%Y%m%d.log");
 }
 
-class Settings : public Installation {
+class AgentSettings : public Installation {
 protected:
     // init() as the program calls it: configuration in the working directory.
     void load() {
@@ -31,7 +31,7 @@ protected:
     CTransferCoordinator coordinator;
 };
 
-TEST_F(Settings, ValuesFollowTheTableOfCases) {
+TEST_F(AgentSettings, ValuesFollowTheTableOfCases) {
     struct Case {
         const char* what;
         std::string settings;
@@ -72,7 +72,7 @@ TEST_F(Settings, ValuesFollowTheTableOfCases) {
     }
 }
 
-TEST_F(Settings, ConfigFileIsFoundWhateverTheLetterCaseExactNameFirst) {
+TEST_F(AgentSettings, ConfigFileIsFoundWhateverTheLetterCaseExactNameFirst) {
     struct Case {
         std::vector<std::string> names; // files in the folder; the first listed holds Server "chosen"
         std::string chosen;             // "" = no configuration file
@@ -102,7 +102,7 @@ TEST_F(Settings, ConfigFileIsFoundWhateverTheLetterCaseExactNameFirst) {
     }
 }
 
-TEST_F(Settings, WithoutConfigurationNothingIsReadAndTheLogLiesInTheWorkingDirectory) {
+TEST_F(AgentSettings, WithoutConfigurationNothingIsReadAndTheLogLiesInTheWorkingDirectory) {
     load();
     EXPECT_EQ(coordinator.destDirectory(), "");
     EXPECT_FALSE(fs::exists(home / "log"));
@@ -110,7 +110,7 @@ TEST_F(Settings, WithoutConfigurationNothingIsReadAndTheLogLiesInTheWorkingDirec
     EXPECT_TRUE(fs::exists(home / todaysLog()));
 }
 
-TEST_F(Settings, UnusableLogFolderDropsEntriesAndPutsDataFilesInTheWorkingDirectory) {
+TEST_F(AgentSettings, UnusableLogFolderDropsEntriesAndPutsDataFilesInTheWorkingDirectory) {
     struct Case {
         const char* what;
         void (*make)(const fs::path& log);
@@ -139,7 +139,7 @@ TEST_F(Settings, UnusableLogFolderDropsEntriesAndPutsDataFilesInTheWorkingDirect
     }
 }
 
-TEST_F(Settings, ExistingLogFolderIsPrunedWhenTheSettingsAreRead) {
+TEST_F(AgentSettings, ExistingLogFolderIsPrunedWhenTheSettingsAreRead) {
     writeConfig("config.ini", "");
     fs::create_directories(home / "log");
     for (int day = 1; day <= 31; ++day)
@@ -149,7 +149,7 @@ TEST_F(Settings, ExistingLogFolderIsPrunedWhenTheSettingsAreRead) {
     EXPECT_FALSE(fs::exists(home / "log" / "kxinv_20240131.log"));
 }
 
-class DailyLog : public Installation {
+class AgentDailyLog : public Installation {
 protected:
     void SetUp() override {
         Installation::SetUp();
@@ -159,7 +159,7 @@ protected:
     CTransferCoordinator coordinator;
 };
 
-TEST_F(DailyLog, EntryIsStampBarTextAndLineFeedInTodaysFile) {
+TEST_F(AgentDailyLog, EntryIsStampBarTextAndLineFeedInTodaysFile) {
     const std::string before = todaysLog();
     coordinator.log("first");
     coordinator.log("two\nlines");
@@ -179,7 +179,7 @@ TEST_F(DailyLog, EntryIsStampBarTextAndLineFeedInTodaysFile) {
     EXPECT_EQ(std::regex_replace(content, stamp, "@|"), "@|first\n@|two\nlines\n@|\n@|second run\n");
 }
 
-TEST_F(DailyLog, PruningKeepsThe30NamesThatSortFirst) {
+TEST_F(AgentDailyLog, PruningKeepsThe30NamesThatSortFirst) {
     struct Case {
         const char* what;
         std::vector<std::string> files;
@@ -228,7 +228,7 @@ TEST_F(DailyLog, PruningKeepsThe30NamesThatSortFirst) {
     }
 }
 
-TEST_F(DailyLog, UnopenableLogFileLosesTheEntrySilently) {
+TEST_F(AgentDailyLog, UnopenableLogFileLosesTheEntrySilently) {
     fs::create_directories(home / "log" / todaysLog()); // a folder where the file should be
     coordinator.log("lost");
     EXPECT_TRUE(fs::is_directory(home / "log" / todaysLog()));

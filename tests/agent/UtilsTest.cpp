@@ -12,7 +12,7 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-class TextFile : public ::testing::Test {
+class WmiTextFile : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / fs::unique_path("kx-utils-%%%%-%%%%");
@@ -51,7 +51,7 @@ struct MapCase {
     std::map<std::string, std::string> expected;
 };
 
-TEST_F(TextFile, ParseMapReadsKeyColonValueLines) {
+TEST_F(WmiTextFile, ParseMapReadsKeyColonValueLines) {
     const std::string longValue(5000, 'v');
     const std::vector<MapCase> cases = {
         {"values trimmed, inner colons kept, lines without colon skipped",
@@ -74,12 +74,12 @@ TEST_F(TextFile, ParseMapReadsKeyColonValueLines) {
     }
 }
 
-TEST_F(TextFile, ParseMapOfMissingFileOrFolderIsEmpty) {
+TEST_F(WmiTextFile, ParseMapOfMissingFileOrFolderIsEmpty) {
     EXPECT_TRUE(wmi::parseMap(dir / "absent").empty());
     EXPECT_TRUE(wmi::parseMap(dir).empty());
 }
 
-TEST_F(TextFile, SingleLineIsTheFirstLineTrimmed) {
+TEST_F(WmiTextFile, SingleLineIsTheFirstLineTrimmed) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"  first\nsecond\n", "first"},
         {"only", "only"},

@@ -10,7 +10,7 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-class IniFile : public ::testing::Test {
+class IniWrapXmlFile : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / fs::unique_path("kx-ini-%%%%-%%%%");
@@ -78,7 +78,7 @@ const std::vector<Case> kCases = {
      "Server", "a\nb", 0},
 };
 
-TEST_F(IniFile, LookupsFollowTheTableOfCases) {
+TEST_F(IniWrapXmlFile, LookupsFollowTheTableOfCases) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.what);
         const std::string file = write(c.xml);
@@ -89,7 +89,7 @@ TEST_F(IniFile, LookupsFollowTheTableOfCases) {
     }
 }
 
-TEST_F(IniFile, MissingFileGivesTheDefaults) {
+TEST_F(IniWrapXmlFile, MissingFileGivesTheDefaults) {
     const std::string file = (dir / "absent.ini").string();
     std::string text = "previous";
     IniWrapXml::GetPrivateProfileString("Config", "Server", "fallback", text, 1024, file.c_str());
@@ -97,7 +97,7 @@ TEST_F(IniFile, MissingFileGivesTheDefaults) {
     EXPECT_EQ(IniWrapXml::GetPrivateProfileInt("Config", "Port", 80, file.c_str()), 80);
 }
 
-TEST_F(IniFile, SizeArgumentNeverTruncates) {
+TEST_F(IniWrapXmlFile, SizeArgumentNeverTruncates) {
     const std::string value(2000, 'v');
     const std::string file = write("<KX><Config><Server>" + value + "</Server></Config></KX>");
     std::string text;
