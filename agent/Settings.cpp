@@ -58,6 +58,7 @@ void CTransferCoordinator::loadConfigIni() {
     password = readString(file, "Password");
     ssl = IniWrapXml::GetPrivateProfileInt(kSection, "SSL", 0, file.c_str()) != 0;
 
+    logWritable = true;
     boost::system::error_code ec;
     const fs::path folder = fs::current_path(ec) / kLogFolder;
     if (!ec) {
