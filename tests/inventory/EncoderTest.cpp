@@ -24,6 +24,7 @@ struct NumberCase {
     std::function<void(unsigned char*, int&)> encode;
     std::string expected;
 };
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.what; }
 
 class NumberEncoding : public ::testing::TestWithParam<NumberCase> {};
 
@@ -69,6 +70,7 @@ struct TextCase {
     std::string text;     // UTF-8 input
     std::string expected; // whole field
 };
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.what; }
 
 class TextEncoding : public ::testing::TestWithParam<TextCase> {};
 
@@ -144,6 +146,7 @@ struct VersionCase {
     uint32_t version;
     bool extended;
 };
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << "version " << c.version; }
 class HeaderVersion : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(HeaderVersion, ExtensionFlagAndUuidFollowFromVersion10004On) {

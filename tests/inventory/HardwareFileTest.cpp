@@ -85,6 +85,7 @@ struct VersionCase {
     bool secondClosing; // second count of section L
     bool wireless;
 };
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << "version " << c.version; }
 class HardwareFileVersion : public HardwareFile, public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(HardwareFileVersion, OptionalFieldsFollowTheFormatVersion) {
@@ -142,6 +143,12 @@ struct TextRuleCase {
     std::string in;
     std::string out;
 };
+void PrintTo(const TextRuleCase& c, std::ostream* os) {
+    *os << '"';
+    for (char ch : c.in)
+        *os << (ch == '\t' ? std::string("\\t") : std::string(1, ch));
+    *os << '"';
+}
 
 class DiskFirstWord : public HardwareFile, public ::testing::WithParamInterface<TextRuleCase> {};
 TEST_P(DiskFirstWord, IsTheTextBeforeTheFirstBlank) {
@@ -191,6 +198,7 @@ struct PlatformCase {
     bool markerIsFolder;
     size_t systemEntries;
 };
+void PrintTo(const PlatformCase& c, std::ostream* os) { *os << c.what; }
 class HardwarePlatform : public ::testing::TestWithParam<PlatformCase> {};
 
 TEST_P(HardwarePlatform, HardwareXmlChoosesTheMacCollectors) {

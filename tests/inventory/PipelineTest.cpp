@@ -72,6 +72,7 @@ struct NameCase {
     uint32_t kind;
     const char* pattern;
 };
+void PrintTo(const NameCase& c, std::ostream* os) { *os << "kind " << c.kind; }
 class PipelineName : public Pipeline, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(PipelineName, DeliversTheBytesUnderTheKindAndTimeStampName) {

@@ -86,6 +86,7 @@ struct SourceCase {
     std::vector<std::string> files; // besides nothing else in the source folder
     std::vector<std::pair<std::string, std::time_t>> expected;
 };
+void PrintTo(const SourceCase& c, std::ostream* os) { *os << c.what; }
 class SoftwareSource : public SoftwareFile, public ::testing::WithParamInterface<SourceCase> {};
 
 TEST_P(SoftwareSource, AppDecidesAndTheMarkersChooseTheReader) {

@@ -192,6 +192,7 @@ struct Malformed {
     std::string bytes;
     const char* message; // part of what kxdump says
 };
+void PrintTo(const Malformed& c, std::ostream* os) { *os << c.what; }
 
 class KxDumpRefuses : public KxDump, public ::testing::WithParamInterface<Malformed> {};
 
