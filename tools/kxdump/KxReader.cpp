@@ -68,8 +68,6 @@ public:
             fail(std::string("bytes after \"") + kTrailer + "\": " + std::to_string(data.size() - pos));
     }
 
-    size_t offset() const { return pos; }
-
     [[noreturn]] static void fail(const std::string& message) { throw FormatError(message); }
 
 private:
