@@ -11,7 +11,9 @@
 #   KX_ROOT        folder under which /proc, /etc, /var/log and /sys are read
 #                  (default: the real root); tools are found on PATH.
 #   KX_TOOL_LIMIT  seconds one tool may run (default 60); system_profiler gets
-#                  three times that, the whole run four times that.
+#                  three times that.
+#   KX_RUN_LIMIT   seconds all tools together may run (default four tool
+#                  limits); a tool started later gets what is left.
 
 LC_ALL=C
 LANG=C
@@ -31,7 +33,9 @@ now() {
     case $n in '' | *[!0-9]*) n=0 ;; esac
     echo "$n"
 }
-DEADLINE=$(($(now) + 4 * TOOL_LIMIT))
+RUN_LIMIT=${KX_RUN_LIMIT:-$((4 * TOOL_LIMIT))}
+case $RUN_LIMIT in '' | *[!0-9]* | 0) RUN_LIMIT=$((4 * TOOL_LIMIT)) ;; esac
+DEADLINE=$(($(now) + RUN_LIMIT))
 
 # ---------------------------------------------------------------------------
 # Running tools under a time limit
@@ -44,14 +48,17 @@ kill_tree() {
     kill -s "$1" "$2" 2>/dev/null
 }
 
-# watchdog PID SECONDS WAITER: stops the tool PID once SECONDS have passed;
-# if it survives even KILL (stuck in the kernel), wakes the shell WAITER
-# that waits for it. Ends at once when terminated.
+# watchdog PID SECONDS WAITER MARK: stops the tool PID once SECONDS have
+# passed, after creating the file MARK (a tool may still end normally once
+# its children are gone, with half its output); if it survives even KILL
+# (stuck in the kernel), wakes the shell WAITER that waits for it. Ends at
+# once when terminated.
 watchdog() {
     trap 'kill "$wd_nap" 2>/dev/null; exit 0' TERM
     sleep "$2" &
     wd_nap=$!
     wait "$wd_nap"
+    : >"$4"
     kill_tree TERM "$1"
     sleep 2 &
     wd_nap=$!
@@ -60,14 +67,14 @@ watchdog() {
     sleep 1 &
     wd_nap=$!
     wait "$wd_nap"
-    kill -s USR1 "$3" 2>/dev/null
+    if kill -0 "$1" 2>/dev/null; then kill -s USR1 "$3" 2>/dev/null; fi
 }
 
 # run_limited SECONDS OUTPUT TOOL [ARGUMENT...]: runs TOOL with its standard
 # output in the file OUTPUT for at most SECONDS (less when the run's own
 # budget is nearly spent). Returns the tool's status; 127 when it is missing,
-# 124 when no time is left. A tool stopped by a signal (the watchdog's or
-# another) leaves no OUTPUT, since what it wrote may be cut off.
+# 124 when it ran out of time or none was left. A tool stopped for its time
+# or by a signal leaves no OUTPUT, since what it wrote may be cut off.
 run_limited() {
     rl_limit=$1
     rl_out=$2
@@ -76,17 +83,22 @@ run_limited() {
     rl_left=$((DEADLINE - $(now)))
     if [ "$rl_left" -lt "$rl_limit" ]; then rl_limit=$rl_left; fi
     [ "$rl_limit" -gt 0 ] || return 124
+    # A late wake-up interrupts a wait at most: never reset.
     trap ':' USR1
     "$@" </dev/null >"$rl_out" 2>/dev/null &
     rl_tool=$!
-    watchdog "$rl_tool" "$rl_limit" "$SHELL_PID" </dev/null >/dev/null 2>&1 &
+    rl_mark=$WORK/late.$rl_tool
+    watchdog "$rl_tool" "$rl_limit" "$SHELL_PID" "$rl_mark" </dev/null >/dev/null 2>&1 &
     rl_dog=$!
     wait "$rl_tool"
     rl_status=$?
     kill "$rl_dog" 2>/dev/null
     wait "$rl_dog" 2>/dev/null
-    trap - USR1
-    if [ "$rl_status" -gt 128 ]; then rm -f "$rl_out"; fi
+    if [ -e "$rl_mark" ]; then
+        rm -f "$rl_mark"
+        rl_status=124
+    fi
+    if [ "$rl_status" -gt 128 ] || [ "$rl_status" -eq 124 ]; then rm -f "$rl_out"; fi
     return "$rl_status"
 }
 
@@ -413,7 +425,7 @@ cpu_model_name() {
     [ -n "$name" ] || name=$(cpuinfo_value cpu)
     [ -n "$name" ] || name=$(cpuinfo_value Processor)
     for model in "$ROOT/proc/device-tree/model" "$ROOT/sys/firmware/devicetree/base/model"; do
-        [ -n "$name" ] || name=$(tr -d '\000' <"$model" 2>/dev/null)
+        if [ -z "$name" ] && [ -r "$model" ]; then name=$(tr -d '\000' <"$model"); fi
     done
     [ -n "$name" ] || name=$(cpuinfo_value Model)
     [ -n "$name" ] || name=$(cpuinfo_value Hardware)

@@ -163,7 +163,9 @@ public:
     // Runs "./macInventory.sh a" with `shell` in the installation folder:
     // with `isolated` only the stub folder on PATH and the files under the
     // root folder, otherwise this machine as it is.
-    Outcome runScript(bool isolated, const std::string& shell = "dash", int toolLimit = 0) {
+    // `toolLimit` and `runLimit` (seconds; 0: the script's own) bound one
+    // tool and all of them.
+    Outcome runScript(bool isolated, const std::string& shell = "dash", int toolLimit = 0, int runLimit = 0) {
         std::string env = "env -i TZ=UTC0 HOME=" + quoted(base.string());
         if (isolated)
             env += " PATH=" + quoted(bin.string()) + " KX_ROOT=" + quoted(root.string());
@@ -171,6 +173,8 @@ public:
             env += " PATH=" + quoted(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
         if (toolLimit > 0)
             env += " KX_TOOL_LIMIT=" + std::to_string(toolLimit);
+        if (runLimit > 0)
+            env += " KX_RUN_LIMIT=" + std::to_string(runLimit);
         // "bash --posix": the shell and its options
         const std::string shellPath = which(shell.substr(0, shell.find(' '))) +
                                       (shell.find(' ') == std::string::npos ? "" : shell.substr(shell.find(' ')));
