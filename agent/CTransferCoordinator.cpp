@@ -23,17 +23,6 @@ const char* const kSoftwareDone = "ソフトウェア情報作成完了";
 const char* const kSoftwareFailed = "ソフトウェア情報作成失敗";
 const char* const kProgress = "UPDATE_PROGRESS";
 
-// Removes a data file a failed manager may have delivered: only a regular
-// file whose name has the data files' "KX-" prefix.
-void removeDataFile(const std::string& file) {
-    if (file.empty())
-        return;
-    const fs::path path(file);
-    boost::system::error_code ec;
-    if (path.filename().string().compare(0, 3, "KX-") == 0 && fs::is_regular_file(path, ec))
-        fs::remove(path, ec);
-}
-
 } // namespace
 
 CTransferCoordinator::CTransferCoordinator() = default;
@@ -94,10 +83,9 @@ void CTransferCoordinator::runManager(std::unique_ptr<Manager>& manager, const c
     } catch (...) {
         reason = "unknown error";
     }
-    // The manager's pipeline removes its own temporary file; a data file it
-    // may already have delivered is not sent either.
-    if (manager)
-        removeDataFile(manager->OutFileName());
+    // A failed pipeline removes its temporary file and any data file it had
+    // begun to deliver; a file of the same name it found in place (another
+    // run's) is not ours to remove.
     sendMessage(std::string(failed) + " (" + name + "): " + reason, messageParams);
 }
 

@@ -55,20 +55,20 @@ void CBaseInfoManager::start() {
     }
 }
 
-// Copies the finished file into place, then drops the temporary one. A copy
-// that fails half-way takes its partial target with it; an existing target is
-// never touched.
+// Copies the finished file into place, then drops the temporary one. When
+// either step fails, the target this call created goes with it, so a failed
+// delivery leaves no data file behind; an existing target is never touched.
 void CBaseInfoManager::encrypt(const fs::path& from, const fs::path& to) {
     const bool targetExisted = fs::exists(to);
     try {
         fs::copy(from, to);
+        fs::remove(from);
     } catch (...) {
         boost::system::error_code ignored;
         if (!targetExisted)
             fs::remove(to, ignored);
         throw;
     }
-    fs::remove(from);
 }
 
 // KX-0-12YYYYMMDDhhmmss.dat (hardware), KX-0-01YYYYMMDDhhmmss.dat (software).
