@@ -76,6 +76,10 @@ row() { # input program "wall cpu MiB"
     # shellcheck disable=SC2086 # the figures split into two columns
     set -- "$1" "$2" $3
     printf '| %-24s | %-34s | %8s | %7s | %13s |\n' "$1" "$2" "$3" "$4" "$5"
+    # scripts/bench.sh gathers every benchmark's rows into one table
+    if [ -n "${KX_BENCH_ROWS:-}" ]; then
+        printf 'agent run, 20k apps\t%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" "$5" >> "$KX_BENCH_ROWS"
+    fi
 }
 
 mb() { awk -v b="$(wc -c < "$1")" 'BEGIN { printf "%.1f MB", b / 1e6 }'; }

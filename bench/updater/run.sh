@@ -86,8 +86,14 @@ mbps() { awk -v s="$1" 'BEGIN { printf "%.0f", 268435456 / 1e6 / s }'; }
 
 echo "median of $runs runs, loopback lighttpd, page cache warm"
 printf '%-46s %8s %8s %10s\n' "what" "seconds" "cpu s" "peak KiB"
-row() { printf '%-46s %8s %8s %10s' "$1" "$(secs "$2")" "$(cpu "$2")" "$(kib "$2")"; }
-row "KX_Updater tmp: install new 100 MiB module" update; echo
-row "curl -o FILE URL && md5sum FILE (100 MiB)" peer; echo " (curl's peak; md5sum runs after it)"
-row "kx_md5file (Hash::GetFile) 256 MiB" md5; echo "   $(mbps "$(secs md5)") MB/s"
-row "md5sum 256 MiB" md5sum; echo "   $(mbps "$(secs md5sum)") MB/s"
+row() { # label kind [case program: for scripts/bench.sh's one table]
+    printf '%-46s %8s %8s %10s' "$1" "$(secs "$2")" "$(cpu "$2")" "$(kib "$2")"
+    if [ -n "${KX_BENCH_ROWS:-}" ]; then
+        printf 'updater\t%s\t%s\t%s\t%s\t%s\n' "$3" "$4" "$(secs "$2")" "$(cpu "$2")" \
+            "$(awk -v k="$(kib "$2")" 'BEGIN { printf "%.1f", k / 1024 }')" >> "$KX_BENCH_ROWS"
+    fi
+}
+row "KX_Updater tmp: install new 100 MiB module" update "install a new 100 MiB module" "KX_Updater tmp (whole run)"; echo
+row "curl -o FILE URL && md5sum FILE (100 MiB)" peer "install a new 100 MiB module" "curl -o FILE URL && md5sum FILE"; echo " (curl's peak; md5sum runs after it)"
+row "kx_md5file (Hash::GetFile) 256 MiB" md5 "MD5 of a 256 MiB file" "Hash::GetFile, $(mbps "$(secs md5)") MB/s"; echo "   $(mbps "$(secs md5)") MB/s"
+row "md5sum 256 MiB" md5sum "MD5 of a 256 MiB file" "md5sum, $(mbps "$(secs md5sum)") MB/s"; echo "   $(mbps "$(secs md5sum)") MB/s"

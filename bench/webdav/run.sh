@@ -82,6 +82,13 @@ measure() { # label file count
         printf f, l, "client", cs, b / cs / 1e6, cs * 1000 / n, cm, cc
         printf f, l, "curl", us, b / us / 1e6, us * 1000 / n, um, uc
         printf "%-16s %-10s %8.2fx curl throughput\n", l, "ratio", us / cs }'
+    # scripts/bench.sh gathers every benchmark's rows into one table
+    if [ -n "${KX_BENCH_ROWS:-}" ]; then
+        awk -v l="$label" -v b="$bytes" -v cs="$cs" -v cm="$cm" -v cc="$cc" -v us="$us" -v um="$um" -v uc="$uc" 'BEGIN {
+            f = "WebDAV PUT\t%s\t%s, %.0f MB/s\t%.3f\t%.2f\t%.1f\n"
+            printf f, l, "WebDAV client", b / cs / 1e6, cs, cc, cm / 1024
+            printf f, l, "curl", b / us / 1e6, us, uc, um / 1024 }' >> "$KX_BENCH_ROWS"
+    fi
 }
 
 echo "median of $runs runs (wall time of the whole process, peak RSS, user+system CPU time)"
