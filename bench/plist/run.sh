@@ -41,17 +41,28 @@ measure() {
     printf '%6.2f s %5.2f cpu %4.0f MiB' "$s" "$c" "$(echo "$m" | awk '{print $1 / 1024}')"
 }
 
+# sink CASE PROGRAM: the last measurement as a row of scripts/bench.sh's one table
+sink() {
+    if [ -n "${KX_BENCH_ROWS:-}" ]; then
+        printf 'plist parse\t%s\t%s\t%.2f\t%.2f\t%.1f\n' "$1" "$2" "$s" "$c" \
+            "$(echo "$m" | awk '{print $1 / 1024}')" >> "$KX_BENCH_ROWS"
+    fi
+}
+
 printf '%-14s %7s   %-27s %-27s %-27s\n' "input" "size" "kx_plist" "libplist" "python3 plistlib"
 for tag in 1k 5k 20k; do
     for ext in xml bplist; do
         f="$inputs/app-$tag.$ext"
         size=$(awk -v b="$(wc -c <"$f")" 'BEGIN {printf "%.1fMB", b / 1e6}')
         printf '%-14s %7s  ' "app-$tag.$ext" "$size"
-        measure "$kx" "$f"
+        measure "$kx" "$f"; sink "app-$tag.$ext ($size)" "kx_plist"
         printf '  '
-        if [ -x "$libplist" ]; then measure "$libplist" "$f"; else printf '%27s' "n/a"; fi
+        if [ -x "$libplist" ]; then
+            measure "$libplist" "$f"; sink "app-$tag.$ext ($size)" "libplist"
+        else printf '%27s' "n/a"; fi
         printf '  '
         measure python3 -c 'import plistlib, sys; plistlib.load(open(sys.argv[1], "rb"))' "$f"
+        sink "app-$tag.$ext ($size)" "python3 plistlib"
         printf '\n'
     done
 done
