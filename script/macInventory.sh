@@ -52,12 +52,15 @@ kill_tree() {
 # passed, after creating the file MARK (a tool may still end normally once
 # its children are gone, with half its output); if it survives even KILL
 # (stuck in the kernel), wakes the shell WAITER that waits for it. Ends at
-# once when terminated.
+# once on USR2, which no shell of the script traps: a signal the script
+# traps can reach a new subshell before it drops the inherited traps, and
+# be lost.
 watchdog() {
-    trap 'kill "$wd_nap" 2>/dev/null; exit 0' TERM
+    trap 'kill "$wd_nap" 2>/dev/null; exit 0' USR2
     sleep "$2" &
     wd_nap=$!
     wait "$wd_nap"
+    kill -0 "$1" 2>/dev/null || exit 0
     : >"$4"
     kill_tree TERM "$1"
     sleep 2 &
@@ -92,7 +95,7 @@ run_limited() {
     rl_dog=$!
     wait "$rl_tool"
     rl_status=$?
-    kill "$rl_dog" 2>/dev/null
+    kill -s USR2 "$rl_dog" 2>/dev/null
     wait "$rl_dog" 2>/dev/null
     if [ -e "$rl_mark" ]; then
         rm -f "$rl_mark"
