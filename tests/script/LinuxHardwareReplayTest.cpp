@@ -18,11 +18,13 @@ struct IdentityCase {
     std::string manufacturer, model, serial, uuid;
 };
 
-class IdentityReplay : public Replay, public ::testing::WithParamInterface<IdentityCase> {};
+void PrintTo(const IdentityCase& c, std::ostream* out) { *out << c.sample; }
+
+class ScriptIdentityReplay : public ScriptReplay, public ::testing::WithParamInterface<IdentityCase> {};
 
 // The full dmidecode output repeats Manufacturer and Serial Number for the
 // board and the chassis; only the system's own section counts.
-TEST_P(IdentityReplay, SystemIdentityComesFromTheSystemSectionAlone) {
+TEST_P(ScriptIdentityReplay, SystemIdentityComesFromTheSystemSectionAlone) {
     stubPrints("dmidecode", sample("linux/dmidecode/" + GetParam().sample));
     const json system = replay().hardware["system"];
     EXPECT_EQ(system["manufacturer"], GetParam().manufacturer);
@@ -34,7 +36,7 @@ TEST_P(IdentityReplay, SystemIdentityComesFromTheSystemSectionAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Samples, IdentityReplay,
+    Samples, ScriptIdentityReplay,
     ::testing::Values(
         IdentityCase{"facter-virtualbox-dmidecode", "innotek GmbH", "VirtualBox", "0",
                      "784198EC-5827-476E-9E24-B0E98E8958F5"},
@@ -52,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Without root dmidecode reads nothing; without dmidecode there is nothing to
 // run: the firmware's identity comes from sysfs in the path:value form.
-TEST_F(Replay, WithoutDmidecodeTheIdentityComesFromSysfs) {
+TEST_F(ScriptReplay, WithoutDmidecodeTheIdentityComesFromSysfs) {
     rootFile("sys/devices/virtual/dmi/id/sys_vendor", "LENOVO\n");
     rootFile("sys/devices/virtual/dmi/id/product_name", "20HRCTO1WW\n");
     rootFile("sys/devices/virtual/dmi/id/product_serial", "PF0XXXXX\n");
@@ -82,12 +84,14 @@ struct ProcessorCase {
     uint32_t clockMhz, cores;
 };
 
-class ProcessorReplay : public Replay, public ::testing::WithParamInterface<ProcessorCase> {};
+void PrintTo(const ProcessorCase& c, std::ostream* out) { *out << c.sample << (c.lscpu.empty() ? "" : " with lscpu"); }
+
+class ScriptProcessorReplay : public ScriptReplay, public ::testing::WithParamInterface<ProcessorCase> {};
 
 // Every package is recorded, also where the kernel gives no "model name"
 // (ARM, PowerPC): the name then comes from lscpu, the cpuinfo's own keys, or
 // the architecture.
-TEST_P(ProcessorReplay, EveryPackageIsRecordedWithAName) {
+TEST_P(ScriptProcessorReplay, EveryPackageIsRecordedWithAName) {
     rootCopy("proc/cpuinfo", sample("linux/cpuinfo/" + GetParam().sample));
     if (!GetParam().lscpu.empty())
         stubSays("lscpu", GetParam().lscpu);
@@ -100,7 +104,7 @@ TEST_P(ProcessorReplay, EveryPackageIsRecordedWithAName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Samples, ProcessorReplay,
+    Samples, ScriptProcessorReplay,
     ::testing::Values(
         ProcessorCase{"facter-amd64-2sockets-24threads-cpuinfo", "", 2,
                       "Intel(R) Xeon(R) CPU           X5675  @ 3.07GHz", 3068, 6},
@@ -126,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessorCase{"glpi-powerpc-cpuinfo", "", 1, "PPC970FX, altivec supported", 0, 1},
         ProcessorCase{"facter-arm64-cpuinfo", "", 1, "x86_64", 0, 1}));
 
-TEST_F(Replay, MemoryIsMemTotal) {
+TEST_F(ScriptReplay, MemoryIsMemTotal) {
     for (const char* name : {"facter-meminfo", "facter-meminfo-missing-MemAvailable"}) {
         rootCopy("proc/meminfo", sample(std::string("linux/meminfo/") + name));
         const json memory = replay().hardware["memorySlots"];
@@ -140,7 +144,7 @@ TEST_F(Replay, MemoryIsMemTotal) {
 // An lsblk that prints every column (in its own order) and sizes with units:
 // the pairs are taken by name, the sizes turned back into bytes, the
 // optical drive kept apart, the partitions and volumes left out.
-TEST_F(Replay, DisksAndOpticalDrivesFromLsblkInAnyColumnOrder) {
+TEST_F(ScriptReplay, DisksAndOpticalDrivesFromLsblkInAnyColumnOrder) {
     stubPrints("lsblk", sample("linux/lsblk/insights-core-rhel-lsblk-P-o-all-columns"));
     const json hardware = replay().hardware;
     ASSERT_EQ(hardware["disks"].size(), 1u);
@@ -155,7 +159,7 @@ TEST_F(Replay, DisksAndOpticalDrivesFromLsblkInAnyColumnOrder) {
 }
 
 // The form asked for: padded models trimmed, compressed RAM swap no disk.
-TEST_F(Replay, DiskModelsAreTrimmedAndRamDisksLeftOut) {
+TEST_F(ScriptReplay, DiskModelsAreTrimmedAndRamDisksLeftOut) {
     stubSays("lsblk", "TYPE=\"disk\" MODEL=\"Samsung SSD 860 EVO 500GB   \" SIZE=\"500107862016\" KNAME=\"sda\"\n"
                       "TYPE=\"disk\" MODEL=\"\" SIZE=\"8589934592\" KNAME=\"zram0\"\n"
                       "TYPE=\"disk\" MODEL=\"\" SIZE=\"274877906944\" KNAME=\"vda\"\n"
@@ -170,7 +174,7 @@ TEST_F(Replay, DiskModelsAreTrimmedAndRamDisksLeftOut) {
 
 // ------------------------------------------------------------------- volumes
 
-TEST_F(Replay, VolumesFromDfInBytesNamedByMountPoint) {
+TEST_F(ScriptReplay, VolumesFromDfInBytesNamedByMountPoint) {
     stubPrints("df", sample("linux/df/glpi-df-T-P-linux"));
     const json volumes = replay().hardware["partitions"];
     ASSERT_EQ(volumes.size(), 3u);
@@ -188,7 +192,7 @@ TEST_F(Replay, VolumesFromDfInBytesNamedByMountPoint) {
 
 // Pseudo and network file systems, and a mount point with a blank, are no
 // volumes of this machine; everything else keeps its place.
-TEST_F(Replay, PseudoFileSystemsAndMountPointsWithBlanksAreLeftOut) {
+TEST_F(ScriptReplay, PseudoFileSystemsAndMountPointsWithBlanksAreLeftOut) {
     stubSays("df", "Filesystem     Type     1024-blocks     Used Available Capacity Mounted on\n"
                    "udev           devtmpfs     4008360        0   4008360       0% /dev\n"
                    "tmpfs          tmpfs         808124     1660    806464       1% /run\n"
@@ -207,7 +211,7 @@ TEST_F(Replay, PseudoFileSystemsAndMountPointsWithBlanksAreLeftOut) {
 
 // ------------------------------------------------------------------- display
 
-TEST_F(Replay, DisplayIsTheFirstGraphicsControllerWithoutCodes) {
+TEST_F(ScriptReplay, DisplayIsTheFirstGraphicsControllerWithoutCodes) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {sample("linux/lspci/facter-aws-xen-lspci").string(), "Cirrus Logic GD 5446"},
         {sample("linux/lspci/glpi-dell-xps-lspci-vvv-nn").string(),
@@ -254,7 +258,7 @@ void expectAdapters(const json& hardware, const std::vector<Adapter>& expected, 
 // `ip addr`: per interface the hardware address and the primary IPv4
 // address (not the secondary one listed after it, not a point-to-point
 // peer's); loopback left out; udev's names for the adapter where it has them.
-TEST_F(Replay, AdaptersFromIpAddrWithTheirPrimaryAddresses) {
+TEST_F(ScriptReplay, AdaptersFromIpAddrWithTheirPrimaryAddresses) {
     stub("udevadm", "case \"$*\" in *net/eth0) printf 'ID_VENDOR_FROM_DATABASE=Intel Corporation\\n"
                     "ID_MODEL_FROM_DATABASE=82574L Gigabit Network Connection\\nINTERFACE=eth0\\n' ;; esac");
     const std::vector<std::pair<std::string, std::vector<Adapter>>> cases = {
@@ -285,7 +289,7 @@ TEST_F(Replay, AdaptersFromIpAddrWithTheirPrimaryAddresses) {
 
 // Where only net-tools exists: ifconfig's blocks, blank runs collapsed,
 // aliases (eth0:srv) and loopback left out.
-TEST_F(Replay, AdaptersFromIfconfigWhereThereIsNoIp) {
+TEST_F(ScriptReplay, AdaptersFromIfconfigWhereThereIsNoIp) {
     const std::vector<std::pair<std::string, std::vector<Adapter>>> cases = {
         {"facter-ubuntu7.04-eth0-ifconfig-nettools-old",
          {{"(eth0)", "00:16:CB:A6:D4:3A", "100.100.106.200", "255.255.255.0"}}},

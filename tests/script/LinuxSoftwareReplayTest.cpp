@@ -22,11 +22,13 @@ struct ReleaseCase {
     std::string name, version;
 };
 
-class ReleaseReplay : public Replay, public ::testing::WithParamInterface<ReleaseCase> {};
+void PrintTo(const ReleaseCase& c, std::ostream* out) { *out << c.files.front().second; }
+
+class ScriptReleaseReplay : public ScriptReplay, public ::testing::WithParamInterface<ReleaseCase> {};
 
 // Whatever files the distribution has, "os" is a text the agent's release
 // parser reads to the distribution's name and version.
-TEST_P(ReleaseReplay, DistributionAndVersionAsTheReleaseFilesSayThem) {
+TEST_P(ScriptReleaseReplay, DistributionAndVersionAsTheReleaseFilesSayThem) {
     for (const auto& file : GetParam().files)
         rootCopy(file.first, sample("linux/release/" + file.second));
     const json os = replay().hardware["operatingSystem"];
@@ -35,7 +37,7 @@ TEST_P(ReleaseReplay, DistributionAndVersionAsTheReleaseFilesSayThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Samples, ReleaseReplay,
+    Samples, ScriptReleaseReplay,
     ::testing::Values(
         ReleaseCase{{{"etc/lsb-release", "distro-ubuntu-14.04-lsb-release"}}, "Ubuntu 14.04.3 LTS", "14.04.3"},
         ReleaseCase{{{"etc/lsb-release", "distro-ubuntu-16.04-lsb-release"}}, "Ubuntu 16.04.1 LTS", "16.04.1"},
@@ -95,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Debian names its version only in debian_version; on its own that file
 // names no distribution, so the version comes first and the name after it.
-TEST_F(Replay, DebianVersionComesBeforeTheLineThatNamesDebian) {
+TEST_F(ScriptReplay, DebianVersionComesBeforeTheLineThatNamesDebian) {
     rootCopy("etc/debian_version", sample("linux/release/glpi-debian-11.2-debian_version"));
     rootFile("etc/os-release", "PRETTY_NAME=\"Debian GNU/Linux 11 (bullseye)\"\nNAME=\"Debian GNU/Linux\"\n"
                                "VERSION_ID=\"11\"\nID=debian\n");
@@ -128,7 +130,7 @@ int64_t seconds(const std::string& stamp) {
 // installation in dpkg's log and its rotated, compressed copies; a log too
 // old to name the architecture still counts; packages removed but for their
 // configuration are no longer installed.
-TEST_F(Replay, DpkgPackagesWithTheirInstallationTimesFromAllLogs) {
+TEST_F(ScriptReplay, DpkgPackagesWithTheirInstallationTimesFromAllLogs) {
     std::string query = readFile(sample("linux/packages/glpi-debian-dpkg-query-tab-separated"));
     query += "apt\tamd64\t0.8.10.3+squeeze1\t5644\tadmin\tinstall ok installed\n"
              "base-passwd\tamd64\t3.5.33\t229\tadmin\tinstall ok installed\n"
@@ -173,7 +175,7 @@ TEST_F(Replay, DpkgPackagesWithTheirInstallationTimesFromAllLogs) {
 
 // rpm: the packages with version-release and the installation time rpm
 // keeps; no installation log.
-TEST_F(Replay, RpmPackagesWithTheirOwnInstallationTimes) {
+TEST_F(ScriptReplay, RpmPackagesWithTheirOwnInstallationTimes) {
     stubPrints("rpm", sample("linux/packages/glpi-mageia-rpm-qa-queryformat-tab-separated"));
     const Inventory inventory = replay();
     const std::vector<Package> listed = packages(inventory.software);
@@ -196,7 +198,7 @@ TEST_F(Replay, RpmPackagesWithTheirOwnInstallationTimes) {
 
 // The root file system's birth, where it has one, and the log's oldest
 // entry: the earlier is the installation.
-TEST_F(Replay, InstallationTimeIsTheEarlierOfRootBirthAndOldestLogEntry) {
+TEST_F(ScriptReplay, InstallationTimeIsTheEarlierOfRootBirthAndOldestLogEntry) {
     stubSays("dpkg-query", "bash\tamd64\t5.2.15-2+b2\t7163\tshells\tinstall ok installed\n");
     rootFile("var/log/dpkg.log", "2023-06-10 08:00:00 install bash:amd64 <none> 5.2.15-2+b2\n");
     for (const auto& birth : std::vector<std::pair<std::string, std::string>>{

@@ -12,10 +12,10 @@ namespace {
 
 using namespace scripttest;
 
-class MacReplay : public Replay {
+class ScriptMacReplay : public ScriptReplay {
 protected:
     void SetUp() override {
-        Replay::SetUp();
+        ScriptReplay::SetUp();
         if (IsSkipped())
             return;
         stubSays("uname", "Darwin\n");
@@ -48,7 +48,7 @@ protected:
     std::map<std::string, std::string> reports;
 };
 
-TEST_F(MacReplay, EveryReportIsLeftAsTheProfilerWroteIt) {
+TEST_F(ScriptMacReplay, EveryReportIsLeftAsTheProfilerWroteIt) {
     replay("bash --posix");
     const std::map<std::string, std::string> files = {
         {"hardware.xml", "SPHardwareDataType"},    {"mem.xml", "SPMemoryDataType"},
@@ -69,7 +69,7 @@ TEST_F(MacReplay, EveryReportIsLeftAsTheProfilerWroteIt) {
         EXPECT_FALSE(hasResult(linuxOnly)) << linuxOnly;
 }
 
-TEST_F(MacReplay, TheAgentRecordsTheMacFromTheReports) {
+TEST_F(ScriptMacReplay, TheAgentRecordsTheMacFromTheReports) {
     const Inventory inventory = replay("bash --posix");
     const json& hardware = inventory.hardware;
     EXPECT_EQ(hardware["system"]["manufacturer"], "Apple Inc.");
@@ -105,7 +105,7 @@ TEST_F(MacReplay, TheAgentRecordsTheMacFromTheReports) {
 
 // A report cut off mid-way (the profiler stopped, or wrote half) is left
 // out rather than handed to the agent half-read; the others are kept.
-TEST_F(MacReplay, AReportCutOffIsLeftOut) {
+TEST_F(ScriptMacReplay, AReportCutOffIsLeftOut) {
     reports["SPMemoryDataType"] = "cut:" + reports["SPMemoryDataType"];
     reports["SPNVMeDataType"] = "cut:" + reports["SPNVMeDataType"];
     writeProfiler();

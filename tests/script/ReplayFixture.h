@@ -8,7 +8,7 @@
 
 namespace scripttest {
 
-class Replay : public ScriptTest {
+class ScriptReplay : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();

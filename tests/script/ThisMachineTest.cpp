@@ -51,7 +51,7 @@ std::string output(const std::string& command) {
     return text;
 }
 
-class ThisMachine : public ScriptTest {
+class ScriptOnThisMachine : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
@@ -66,7 +66,7 @@ protected:
     Inventory inventory;
 };
 
-TEST_F(ThisMachine, WritesOnlyIntoResultAndLeavesNoWorkFiles) {
+TEST_F(ScriptOnThisMachine, WritesOnlyIntoResultAndLeavesNoWorkFiles) {
     for (const std::string& name : tree(home))
         EXPECT_TRUE(name == "macInventory.sh" || name.rfind("result/", 0) == 0) << name;
     for (const std::string& name : tree(result()))
@@ -76,7 +76,7 @@ TEST_F(ThisMachine, WritesOnlyIntoResultAndLeavesNoWorkFiles) {
     EXPECT_TRUE(readFile(base / "out").empty());
 }
 
-TEST_F(ThisMachine, ProcessorsAreThePackagesOfCpuinfoWithItsModelName) {
+TEST_F(ScriptOnThisMachine, ProcessorsAreThePackagesOfCpuinfoWithItsModelName) {
     const std::string cpuinfo = readFile("/proc/cpuinfo");
     std::set<std::string> packages;
     for (const std::string& line : lines(cpuinfo))
@@ -93,13 +93,13 @@ TEST_F(ThisMachine, ProcessorsAreThePackagesOfCpuinfoWithItsModelName) {
     }
 }
 
-TEST_F(ThisMachine, MemoryIsMemTotal) {
+TEST_F(ScriptOnThisMachine, MemoryIsMemTotal) {
     const std::string total = procValue(readFile("/proc/meminfo"), "MemTotal");
     ASSERT_EQ(hardware()["memorySlots"].size(), 1u);
     EXPECT_EQ(hardware()["memorySlots"][0]["sizeKb"], std::stoul(total));
 }
 
-TEST_F(ThisMachine, DisksAreLsblksDisksWithTheirSizes) {
+TEST_F(ScriptOnThisMachine, DisksAreLsblksDisksWithTheirSizes) {
     if (which("lsblk").empty())
         GTEST_SKIP() << "no lsblk";
     // KNAME="vda" TYPE="disk" SIZE="274877906944" MODEL=""
@@ -127,7 +127,7 @@ TEST_F(ThisMachine, DisksAreLsblksDisksWithTheirSizes) {
     EXPECT_EQ(recordedDrives, drives);
 }
 
-TEST_F(ThisMachine, VolumesAreRealMountsWithTheirSizes) {
+TEST_F(ScriptOnThisMachine, VolumesAreRealMountsWithTheirSizes) {
     const std::set<std::string> pseudo = {"tmpfs", "devtmpfs", "overlay", "proc", "sysfs", "devpts", "cgroup",
                                           "cgroup2", "squashfs", "mqueue", "nsfs", "autofs", "binfmt_misc",
                                           "securityfs", "pstore", "bpf", "tracefs", "debugfs", "configfs",
@@ -165,7 +165,7 @@ TEST_F(ThisMachine, VolumesAreRealMountsWithTheirSizes) {
         EXPECT_TRUE(listedDevices.count(mount.second.second)) << mount.first << " is not listed";
 }
 
-TEST_F(ThisMachine, NetworkAdaptersAreTheInterfacesWithTheirPrimaryAddresses) {
+TEST_F(ScriptOnThisMachine, NetworkAdaptersAreTheInterfacesWithTheirPrimaryAddresses) {
     struct Interface {
         std::string mac, ip, mask;
     };
@@ -216,7 +216,7 @@ TEST_F(ThisMachine, NetworkAdaptersAreTheInterfacesWithTheirPrimaryAddresses) {
     }
 }
 
-TEST_F(ThisMachine, SystemNamesTheHostItsArchitectureAndDebianRelease) {
+TEST_F(ScriptOnThisMachine, SystemNamesTheHostItsArchitectureAndDebianRelease) {
     char name[256] = {};
     gethostname(name, sizeof name - 1);
     const std::string host = name;
@@ -237,7 +237,7 @@ TEST_F(ThisMachine, SystemNamesTheHostItsArchitectureAndDebianRelease) {
     EXPECT_NE(hardware()["operatingSystem"]["osInstallDate"], "19700101000000");
 }
 
-TEST_F(ThisMachine, SoftwareIsTheInstalledDebianPackagesWithTheirVersions) {
+TEST_F(ScriptOnThisMachine, SoftwareIsTheInstalledDebianPackagesWithTheirVersions) {
     if (which("dpkg-query").empty())
         GTEST_SKIP() << "no dpkg";
     std::multiset<std::pair<std::string, std::string>> installed;

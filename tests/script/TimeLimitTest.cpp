@@ -120,7 +120,7 @@ void expectFiles(const Files& actual, const Files& expected) {
         EXPECT_TRUE(expected.count(file.first)) << "unexpected " << file.first << ": " << file.second;
 }
 
-class MadeUpMachine : public ScriptTest {
+class ScriptOnMadeUpMachine : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
@@ -182,7 +182,7 @@ protected:
     std::string sleeper;
 };
 
-TEST_F(MadeUpMachine, EveryLinuxInputIsInTheFormTheAgentReads) {
+TEST_F(ScriptOnMadeUpMachine, EveryLinuxInputIsInTheFormTheAgentReads) {
     build(false);
     const Outcome outcome = runScript(true);
     EXPECT_EQ(outcome.status, 0);
@@ -190,7 +190,7 @@ TEST_F(MadeUpMachine, EveryLinuxInputIsInTheFormTheAgentReads) {
     EXPECT_EQ(readFile(base / "out") + readFile(base / "err"), "");
 }
 
-TEST_F(MadeUpMachine, EveryMacInputIsLeftAsTheToolsGaveIt) {
+TEST_F(ScriptOnMadeUpMachine, EveryMacInputIsLeftAsTheToolsGaveIt) {
     build(true);
     const Outcome outcome = runScript(true, "bash --posix");
     EXPECT_EQ(outcome.status, 0);
@@ -198,7 +198,7 @@ TEST_F(MadeUpMachine, EveryMacInputIsLeftAsTheToolsGaveIt) {
 }
 
 // Stale inputs of an earlier run never reach a new inventory.
-TEST_F(MadeUpMachine, ThePreviousRunsFilesAreRemovedFirst) {
+TEST_F(ScriptOnMadeUpMachine, ThePreviousRunsFilesAreRemovedFirst) {
     build(false);
     writeFile(result() / "nic_wlan9", "");
     writeFile(result() / "ip_wlan9", "    inet 10.9.9.9/8 scope global\n");
@@ -210,7 +210,7 @@ TEST_F(MadeUpMachine, ThePreviousRunsFilesAreRemovedFirst) {
 
 // Tools print in the C locale, whose texts the agent's patterns know
 // (a French ifconfig says "inet adr:").
-TEST_F(MadeUpMachine, ToolsRunInTheCLocale) {
+TEST_F(ScriptOnMadeUpMachine, ToolsRunInTheCLocale) {
     build(false);
     stub("lspci", "echo \"00:02.0 VGA compatible controller: locale $LC_ALL $LANG\"");
     EXPECT_EQ(runScript(true).status, 0);
@@ -226,9 +226,11 @@ struct HangCase {
     bool ignoresTerm = false;
 };
 
-class OneToolHangs : public MadeUpMachine, public ::testing::WithParamInterface<HangCase> {};
+void PrintTo(const HangCase& c, std::ostream* out) { *out << c.tool; }
 
-TEST_P(OneToolHangs, TheRunEndsInItsBoundWithEveryOtherInputComplete) {
+class ScriptToolHangs : public ScriptOnMadeUpMachine, public ::testing::WithParamInterface<HangCase> {};
+
+TEST_P(ScriptToolHangs, TheRunEndsInItsBoundWithEveryOtherInputComplete) {
     const HangCase& c = GetParam();
     build(c.mac);
     Files expected = c.mac ? macResult() : kLinuxResult;
@@ -264,7 +266,7 @@ const std::vector<std::string> kMacReports = {"hardware.xml", "mem.xml", "physic
                                               "pata_disk.xml", "logical_disk.xml", "nics", "app", "video"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Tools, OneToolHangs,
+    Tools, ScriptToolHangs,
     ::testing::Values(
         HangCase{"hostname", false, {}, {"hostname", "domainname"}},
         HangCase{"uname", false, {}, {"arch"}},
@@ -292,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Every tool never ends: the run still ends within its own budget (here
 // four tool limits, as by default), with what the files under /proc and /etc
 // give.
-TEST_F(MadeUpMachine, WhenEveryToolHangsTheRunEndsWithinItsBudget) {
+TEST_F(ScriptOnMadeUpMachine, WhenEveryToolHangsTheRunEndsWithinItsBudget) {
     const int budget = 4 * kLimit;
     for (const std::string shell : {"dash", "bash --posix"}) {
         build(false);
