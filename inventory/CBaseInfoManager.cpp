@@ -55,6 +55,19 @@ void CBaseInfoManager::start() {
     }
 }
 
+void CBaseInfoManager::fillHeader(uint32_t formatVersion, uint32_t fileKind, uint32_t categoryCode) {
+    const tagWMIINFOSTRUCT& info = record.systemInfo.at(0);
+    header.magic = kMagic;
+    header.formatVersion = formatVersion;
+    header.reserved = 0;
+    header.computerName = info.computerName;
+    header.fileKind = fileKind;
+    header.agentVersion = agentVersion;
+    header.categoryCode = categoryCode;
+    header.extensionFlag = 1;
+    header.machineUuid = info.uuid;
+}
+
 // Copies the finished file into place, then drops the temporary one. When
 // either step fails, the target this call created goes with it, so a failed
 // delivery leaves no data file behind; an existing target is never touched.

@@ -54,6 +54,11 @@ protected:
     virtual std::string targetFileName();
     virtual uint32_t kxFileNumber() = 0;
 
+    // The header fields both kinds fill alike: the magic, the agent version
+    // and the machine's name and UUID from the first system entry (throws
+    // std::out_of_range when there is none), with the kind's own numbers.
+    void fillHeader(uint32_t formatVersion, uint32_t fileKind, uint32_t categoryCode);
+
     // Writes a data file field by field, each through its encoder, straight
     // to the stream. `close` throws when any write failed, so a cut-off file
     // is never delivered.

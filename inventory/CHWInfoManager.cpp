@@ -58,16 +58,7 @@ void CHWInfoManager::loadForLinux() {
 }
 
 void CHWInfoManager::buildHeader() {
-    const tagWMIINFOSTRUCT& info = record.systemInfo.at(0);
-    header.magic = kMagic;
-    header.formatVersion = kFormatVersion;
-    header.reserved = 0;
-    header.computerName = info.computerName;
-    header.fileKind = kFileKind;
-    header.agentVersion = agentVersion;
-    header.categoryCode = kCategoryCode;
-    header.extensionFlag = 1;
-    header.machineUuid = info.uuid;
+    fillHeader(kFormatVersion, kFileKind, kCategoryCode);
 }
 
 void CHWInfoManager::encodeInfo(const fs::path& file) {

@@ -45,16 +45,7 @@ void CSWInfoManager::load() {
 }
 
 void CSWInfoManager::buildHeader() {
-    const tagWMIINFOSTRUCT& info = record.systemInfo.at(0);
-    header.magic = kMagic;
-    header.formatVersion = kFormatVersion;
-    header.reserved = 0;
-    header.computerName = info.computerName;
-    header.fileKind = kFileKind;
-    header.agentVersion = agentVersion;
-    header.categoryCode = kCategoryCode;
-    header.extensionFlag = 1;
-    header.machineUuid = info.uuid;
+    fillHeader(kFormatVersion, kFileKind, kCategoryCode);
 }
 
 // header · count · per application: time, name, text, version, text, number · 0 · "KX20EOF"
