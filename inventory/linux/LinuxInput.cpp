@@ -1,5 +1,7 @@
 #include "LinuxInput.h"
 
+#include <cstdlib>
+
 #include <boost/filesystem/fstream.hpp>
 
 namespace linuxinput {
@@ -19,6 +21,24 @@ bool beginsWith(const std::string& line, const std::string& prefix) {
 
 bool searchLine(const std::string& line, const std::regex& pattern, std::smatch& match) {
     return line.size() <= kLongestSearchedLine && std::regex_search(line, match, pattern);
+}
+
+std::optional<std::time_t> localDateTime(const std::string& text, const DateTimePlaces& at) {
+    const auto number = [&text](size_t place, size_t length) {
+        return std::atoi(text.substr(place, length).c_str());
+    };
+    std::tm local{};
+    local.tm_year = number(at.year, 4) - 1900;
+    local.tm_mon = number(at.month, 2) - 1;
+    local.tm_mday = number(at.day, 2);
+    local.tm_hour = number(at.hour, 2);
+    local.tm_min = number(at.minute, 2);
+    local.tm_sec = number(at.second, 2);
+    local.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&local);
+    if (seconds == -1)
+        return std::nullopt;
+    return seconds;
 }
 
 } // namespace linuxinput

@@ -3,6 +3,8 @@
 // "\n" (a carriage return stays in the line), prefix tests and the regular
 // expression searches the collectors use.
 
+#include <ctime>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -23,5 +25,14 @@ bool beginsWith(const std::string& line, const std::string& prefix);
 // every split of "(.*)" groups) and would overflow the stack or run for minutes.
 constexpr size_t kLongestSearchedLine = 1024;
 bool searchLine(const std::string& line, const std::regex& pattern, std::smatch& match);
+
+// A local date and time read from digits at fixed places of `text` (year,
+// month, day, hour, minute, second; each converted as by atoi), with the
+// system deciding whether daylight saving applies. Nothing when the
+// local-time conversion refuses it. The caller checks the text is long enough.
+struct DateTimePlaces {
+    size_t year, month, day, hour, minute, second;
+};
+std::optional<std::time_t> localDateTime(const std::string& text, const DateTimePlaces& at);
 
 } // namespace linuxinput

@@ -42,21 +42,10 @@ Instant localDateLine(const std::string& line) {
     std::smatch match;
     if (!linuxinput::searchLine(line, kFourteenDigits, match))
         return std::nullopt;
-    const auto number = [&line](size_t at, size_t length) {
-        return std::atoi(line.substr(at, length).c_str());
-    };
-    std::tm local{};
-    local.tm_year = number(0, 4) - 1900;
-    local.tm_mon = number(4, 2) - 1;
-    local.tm_mday = number(6, 2);
-    local.tm_hour = number(8, 2);
-    local.tm_min = number(10, 2);
-    local.tm_sec = number(12, 2);
-    local.tm_isdst = -1; // the system decides whether daylight saving applies
-    const std::time_t seconds = std::mktime(&local);
-    if (seconds == -1)
+    const auto seconds = linuxinput::localDateTime(line, {0, 4, 6, 8, 10, 12});
+    if (!seconds)
         return std::nullopt;
-    return static_cast<int64_t>(seconds);
+    return static_cast<int64_t>(*seconds);
 }
 
 // "%Y%m%d%H%M%S" in local time; empty when the time has no local calendar form.

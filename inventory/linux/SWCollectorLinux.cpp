@@ -56,19 +56,7 @@ std::time_t localDateTime(const std::string& text) {
     constexpr size_t kDateTimeLength = 19;
     if (text.size() < kDateTimeLength)
         return 0;
-    const auto number = [&text](size_t at, size_t length) {
-        return std::atoi(text.substr(at, length).c_str());
-    };
-    std::tm local{};
-    local.tm_year = number(0, 4) - 1900;
-    local.tm_mon = number(5, 2) - 1;
-    local.tm_mday = number(8, 2);
-    local.tm_hour = number(11, 2);
-    local.tm_min = number(14, 2);
-    local.tm_sec = number(17, 2);
-    local.tm_isdst = -1; // the system decides whether daylight saving applies
-    const std::time_t seconds = std::mktime(&local);
-    return seconds == -1 ? 0 : seconds;
+    return linuxinput::localDateTime(text, {0, 5, 8, 11, 14, 17}).value_or(0);
 }
 
 } // namespace
