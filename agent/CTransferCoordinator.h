@@ -61,7 +61,7 @@ public:
     void loadConfigIni();
     // Appends "<stamp>|<text>" to today's "kxinv_YYYYMMDD.log" in destDir.
     void log(const std::string& text);
-    // Keeps the 30 "kxinv_" files of destDir whose paths sort first, deletes the rest.
+    // Keeps the newest 30 "kxinv_" files of destDir (today's always), deletes the rest.
     void logDelete();
 
     // The configuration file in configDir: "config.ini", or failing that the

@@ -4,11 +4,13 @@
 #include <iostream>
 
 #include <boost/algorithm/string/predicate.hpp>
-#include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/operations.hpp>
 
 #include "CTransferCoordinator.h"
 #include "IniWrapXml.h"
+#include "KnownSettings.h"
+#include "LogRetention.h"
+#include "PrivateFile.h"
 #include "utils.h"
 
 namespace fs = boost::filesystem;
@@ -19,7 +21,7 @@ const char* const kConfigName = "config.ini";
 const char* const kSection = "Config";
 const char* const kLogFolder = "log";
 const std::string kLogPrefix = "kxinv_";
-const size_t kLogsKept = 30;
+const char* const kLogPattern = "kxinv_%Y%m%d.log";
 const int kValueSize = 1024;
 
 std::string readString(const std::string& file, const char* key) {
@@ -57,6 +59,8 @@ void CTransferCoordinator::loadConfigIni() {
     username = readString(file, "Username");
     password = readString(file, "Password");
     ssl = IniWrapXml::GetPrivateProfileInt(kSection, "SSL", 0, file.c_str()) != 0;
+    // Said once the log folder is known, so that the log has them.
+    const std::vector<std::string> problems = IniWrapXml::Check(file.c_str(), KnownSettings::ConfigIni());
 
     logWritable = true;
     boost::system::error_code ec;
@@ -64,13 +68,13 @@ void CTransferCoordinator::loadConfigIni() {
     if (!ec) {
         boost::system::error_code statusError;
         const fs::file_status status = fs::status(folder, statusError);
-        if (fs::is_directory(status)) {
+        const bool existed = fs::is_directory(status);
+        if (existed || (status.type() == fs::file_not_found && PrivateFile::MakeFolder(folder.string()))) {
             destDir = folder.string();
-            logDelete();
-            return;
-        }
-        if (status.type() == fs::file_not_found && fs::create_directories(folder, ec) && !ec) {
-            destDir = folder.string();
+            if (existed)
+                logDelete();
+            for (const std::string& problem : problems)
+                log(problem);
             return;
         }
     }
@@ -79,34 +83,20 @@ void CTransferCoordinator::loadConfigIni() {
     destDir.clear();
     logWritable = false;
     std::cerr << "log folder " << folder.string() << " is not usable; no log is kept" << std::endl;
+    for (const std::string& problem : problems)
+        std::cerr << problem << std::endl;
 }
 
 void CTransferCoordinator::log(const std::string& text) {
     if (!logWritable)
         return;
-    const std::string name = wmi::currentTime("kxinv_%Y%m%d.log");
+    const std::string name = wmi::currentTime(kLogPattern);
     const std::string stamp = wmi::currentTime("%Y/%m/%d %H:%M:%S");
-    fs::ofstream out(fs::path(destDir) / name, std::ios::app | std::ios::binary);
-    if (!out)
-        return;
-    out << stamp << '|' << text << '\n';
-    out.flush();
+    // Created 0600: the log names the server and what the machine holds.
+    PrivateFile::Append((fs::path(destDir) / name).string(), stamp + '|' + text + '\n');
 }
 
 void CTransferCoordinator::logDelete() {
-    std::vector<fs::path> logs;
-    boost::system::error_code ec;
-    for (fs::directory_iterator it(destDir, ec), end; !ec && it != end; it.increment(ec)) {
-        boost::system::error_code statusError;
-        if (fs::is_directory(it->path(), statusError))
-            continue;
-        if (it->path().filename().string().compare(0, kLogPrefix.size(), kLogPrefix) == 0)
-            logs.push_back(it->path());
-    }
-    if (logs.size() <= kLogsKept)
-        return;
-    // The names carry the date, so this keeps the 30 oldest days.
-    std::sort(logs.begin(), logs.end());
-    for (size_t i = kLogsKept; i < logs.size(); ++i)
-        fs::remove(logs[i], ec);
+    // The newest 30 days stay; today's file is never deleted.
+    LogRetention::Prune(destDir, kLogPrefix, wmi::currentTime(kLogPattern));
 }

@@ -1,17 +1,19 @@
 #include "Logger.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
-#include <vector>
 
 #include <boost/log/core.hpp>
 #include <boost/log/sinks/sync_frontend.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
 #include <boost/log/trivial.hpp>
+
+#include "LogRetention.h"
+#include "PrivateFile.h"
 
 namespace fs = std::filesystem;
 namespace sinks = boost::log::sinks;
@@ -21,7 +23,6 @@ namespace {
 const char* const logDir = "updatelog";
 const char* const filePattern = "updatelog/kxupd_%Y%m%d.log";
 const char* const filePrefix = "kxupd_";
-const std::size_t filesKept = 30;
 const std::uintmax_t maxStoredBytes = 104857600;
 
 std::string LocalTime(const char* pattern) {
@@ -39,25 +40,15 @@ void Logger::Delete() {
     std::error_code error;
     fs::file_status status = fs::status(logDir, error);
     if (error || !fs::exists(status)) {
-        fs::create_directory(logDir, error);
+        PrivateFile::MakeFolder(logDir);
         return;
     }
-    std::vector<fs::path> logs;
-    for (fs::directory_iterator it(logDir, error), end; !error && it != end; it.increment(error)) {
-        std::error_code statusError;
-        if (it->is_directory(statusError))
-            continue;
-        if (it->path().filename().string().rfind(filePrefix, 0) == 0)
-            logs.push_back(it->path());
-    }
-    if (logs.size() <= filesKept)
-        return;
-    std::sort(logs.begin(), logs.end());
-    for (std::size_t i = filesKept; i < logs.size(); ++i)
-        fs::remove(logs[i], error);
+    // The newest 30 days stay; today's file is never deleted.
+    LogRetention::Prune(logDir, filePrefix, LocalTime(filePattern + std::strlen(logDir) + 1));
 }
 
 void Logger::Start(bool) {
+    PrivateFile::MakeFolder(logDir);
     using backend = sinks::text_file_backend;
     auto file = boost::make_shared<backend>(
         boost::log::keywords::file_name = filePattern,
@@ -87,6 +78,9 @@ int Logger::WriteV(int, const char* format, va_list arguments) {
     std::string stamp = LocalTime("%Y/%m/%d %H:%M:%S");
     char line[300];
     std::snprintf(line, sizeof line, "%s|-|%s", stamp.c_str(), message);
+    // The sink opens the day's file with the process's umask: create it
+    // first, readable by the owner only (the log names the server and paths).
+    PrivateFile::Touch(LocalTime(filePattern));
     BOOST_LOG_TRIVIAL(info) << line;
     return 0;
 }

@@ -5,15 +5,15 @@
 //   2024/03/05 09:07:02|-|DownloadList: from:update.example.com port:80 ssl:0
 //
 // The file is written by Boost.Log's text-file sink, installed by Start and
-// removed by Stop.
+// removed by Stop. The folder is created 0700 and each day's file 0600.
 
 #include <cstdarg>
 #include <string>
 
 class Logger {
 public:
-    // Creates "updatelog", or, when it holds more than 30 files named
-    // "kxupd_*", deletes all but the 30 whose paths sort first.
+    // Creates "updatelog" (0700), or deletes the "kxupd_*" files in it but
+    // the newest 30 days; today's file is never deleted.
     static void Delete();
     // Installs the daily text-file sink (the argument has no effect).
     static void Start(bool);

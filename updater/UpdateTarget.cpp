@@ -2,11 +2,11 @@
 // the completion report after it, and the log upload at the end of the run.
 
 #include <filesystem>
-#include <fstream>
 
 #include "CProcess.h"
 #include "Downloader.h"
 #include "Logger.h"
+#include "PrivateFile.h"
 #include "Updater.h"
 
 namespace fs = std::filesystem;
@@ -81,10 +81,8 @@ void Updater::Result(std::string logText) {
     if (server.empty() || logPath.empty())
         return;
     std::string logFile = (fs::path(workDir) / "logtmp.txt").string();
-    {
-        std::ofstream file(logFile, std::ios::binary | std::ios::trunc);
-        file.write(logText.data(), static_cast<std::streamsize>(logText.size()));
-    }
+    // Readable by the owner only, like the log it copies.
+    PrivateFile::Replace(logFile, logText);
     std::string path = logPath + "/" + std::to_string(hostId);
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
     std::string response;

@@ -1,6 +1,8 @@
 // The settings file, the log folder it fixes, the daily log and its pruning.
 
 #include <regex>
+
+#include <sys/stat.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -146,7 +148,53 @@ TEST_F(AgentSettings, ExistingLogFolderIsPrunedWhenTheSettingsAreRead) {
         writeFile(home / "log" / wmi::format("kxinv_202401%02d.log", day), "x\n");
     load();
     EXPECT_EQ(tree(home / "log").size(), 30u);
-    EXPECT_FALSE(fs::exists(home / "log" / "kxinv_20240131.log"));
+    EXPECT_FALSE(fs::exists(home / "log" / "kxinv_20240101.log"));
+}
+
+TEST_F(AgentSettings, SettingsThatAreNotReadAreNamedInTheLog) {
+    struct Case {
+        const char* what;
+        std::string content;
+        std::vector<std::string> logged; // after "<stamp>|<path of config.ini>: "
+        std::string server;
+    };
+    const std::vector<Case> cases = {
+        {"classic INI", "[Config]\nServer=kx.example\nPort=8080\n",
+         {"not read as XML (No document element found at line 4, column 1); every value keeps its default"}, ""},
+        {"unknown key and section",
+         "<KX><Config><Server>kx.example</Server><Sever>x</Sever><HostID>3</HostID></Config><Proxy/></KX>",
+         {"unknown key <Config/Sever> ignored", "unknown section <Proxy> ignored"}, "kx.example"},
+        {"every name known", "<KX><Config><Server>kx.example</Server></Config></KX>", {}, "kx.example"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(home / "log");
+        writeFile(home / "config.ini", c.content);
+        CTransferCoordinator fresh;
+        fresh.setConfigDir(home.string());
+        fresh.init((home / "result").string());
+        EXPECT_EQ(fresh.serverName(), c.server);
+        EXPECT_EQ(fresh.serverPort(), 80);
+        std::vector<std::string> expected;
+        for (const std::string& line : c.logged)
+            expected.push_back("@|" + (home / "config.ini").string() + ": " + line);
+        const std::regex stamp("^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\|");
+        std::vector<std::string> logged;
+        if (fs::exists(home / "log" / todaysLog()))
+            for (const std::string& line : lines(readFile(home / "log" / todaysLog())))
+                logged.push_back(std::regex_replace(line, stamp, "@|"));
+        EXPECT_EQ(logged, expected);
+    }
+}
+
+TEST_F(AgentSettings, LogFolderAndLogFileAreForTheOwnerOnly) {
+    writeConfig("config.ini", "");
+    const mode_t previous = ::umask(0);
+    load();
+    coordinator.log("entry");
+    ::umask(previous);
+    EXPECT_EQ(fs::status(home / "log").permissions(), fs::perms(0700));
+    EXPECT_EQ(fs::status(home / "log" / todaysLog()).permissions(), fs::perms(0600));
 }
 
 class AgentDailyLog : public Installation {
@@ -179,7 +227,7 @@ TEST_F(AgentDailyLog, EntryIsStampBarTextAndLineFeedInTodaysFile) {
     EXPECT_EQ(std::regex_replace(content, stamp, "@|"), "@|first\n@|two\nlines\n@|\n@|second run\n");
 }
 
-TEST_F(AgentDailyLog, PruningKeepsThe30NamesThatSortFirst) {
+TEST_F(AgentDailyLog, PruningKeepsTheNewest30AndToday) {
     struct Case {
         const char* what;
         std::vector<std::string> files;
@@ -193,20 +241,24 @@ TEST_F(AgentDailyLog, PruningKeepsThe30NamesThatSortFirst) {
             thirty.push_back(name);
         thirtyOne.push_back(name);
     }
+    std::vector<std::string> future;
+    for (int day = 1; day <= 30; ++day)
+        future.push_back(wmi::format("kxinv_209901%02d.log", day));
     auto with = [](std::vector<std::string> names, std::vector<std::string> more) {
         names.insert(names.end(), more.begin(), more.end());
         return names;
     };
     const std::vector<Case> cases = {
         {"30 files: none deleted", thirty, {}, {}},
-        {"31 files: the latest date deleted", thirtyOne, {}, {"kxinv_20240131.log"}},
+        {"31 files: the oldest date deleted", thirtyOne, {}, {"kxinv_20240101.log"}},
         {"a folder with the prefix is not counted", thirty, {"kxinv_folder"}, {}},
         {"the prefix in capitals is not counted", with(thirty, {"KXINV_20240201.log"}), {}, {}},
         {"other names are not counted", with(thirty, {"kx_20240201.log", "update.log"}), {}, {}},
-        {"the prefix and one character counts", with(thirty, {"kxinv_z"}), {}, {"kxinv_z"}},
-        {"a file of the bare prefix counts", with(thirty, {"kxinv_"}), {}, {"kxinv_20240130.log"}},
-        {"33 files: the three latest", with(thirtyOne, {"kxinv_20240201.log", "kxinv_20240202.log"}), {},
-         {"kxinv_20240131.log", "kxinv_20240201.log", "kxinv_20240202.log"}},
+        {"the prefix and one character counts", with(thirty, {"kxinv_z"}), {}, {"kxinv_20240101.log"}},
+        {"a file of the bare prefix counts", with(thirty, {"kxinv_"}), {}, {"kxinv_"}},
+        {"33 files: the three oldest", with(thirtyOne, {"kxinv_20240201.log", "kxinv_20240202.log"}), {},
+         {"kxinv_20240101.log", "kxinv_20240102.log", "kxinv_20240103.log"}},
+        {"today's file is kept even when 30 newer ones exist", with(future, {todaysLog()}), {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

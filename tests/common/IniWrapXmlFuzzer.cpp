@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to both configuration lookups as a settings file.
+// Feeds arbitrary bytes to both configuration lookups and the check of a
+// settings file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string value;
     IniWrapXml::GetPrivateProfileString("Config", "Server", "", value, 1024, file.c_str());
     IniWrapXml::GetPrivateProfileInt("Config", "Port", 80, file.c_str());
+    IniWrapXml::Check(file.c_str(), {{"Config", {"Server", "Port"}}});
     std::remove(file.c_str());
     return 0;
 }

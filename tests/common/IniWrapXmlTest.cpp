@@ -108,4 +108,50 @@ TEST_F(IniWrapXmlFile, SizeArgumentNeverTruncates) {
     EXPECT_EQ(text, longDefault);
 }
 
+TEST_F(IniWrapXmlFile, CheckNamesWhatAnAdministratorMustHear) {
+    const IniWrapXml::Layout known = {{"Config", {"Server", "Port"}}, {"Stop", {"Command1"}}};
+    struct CheckCase {
+        const char* what;
+        std::string content;
+        std::vector<std::string> problems; // after "<file>: "
+    };
+    const std::vector<CheckCase> cases = {
+        {"known names only", "<?xml version=\"1.0\"?><KX><!-- c --><Config><Server>h</Server></Config></KX>", {}},
+        {"classic INI",
+         "[Config]\nServer=kx.example\n",
+         {"not read as XML (No document element found at line 3, column 1); every value keeps its default"}},
+        {"unclosed root",
+         "<KX>\n  <Config><Port>5</Port></Config>\n",
+         {"not read as XML (Start-end tags mismatch at line 2, column 34); every value keeps its default"}},
+        {"mismatched tag",
+         "<KX>\n<Config><Server>h</Sever></Config></KX>",
+         {"not read as XML (Start-end tags mismatch at line 2, column 20); every value keeps its default"}},
+        {"empty file", "", {"not read as XML (No document element found at line 1, column 1); every value keeps its default"}},
+        {"unknown key and section, each once",
+         "<KX><Config><Sever>h</Sever><Sever>i</Sever><Port>1</Port></Config><Updat/><Updat/>"
+         "<Stop><Command1>a</Command1><Command10>b</Command10></Stop></KX>",
+         {"unknown key <Config/Sever> ignored", "unknown section <Updat> ignored",
+          "unknown key <Stop/Command10> ignored"}},
+        {"names are case-sensitive", "<KX><config><Port>1</Port></config></KX>",
+         {"unknown section <config> ignored"}},
+    };
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string file = write(c.content);
+        std::vector<std::string> expected;
+        for (const std::string& problem : c.problems)
+            expected.push_back(file + ": " + problem);
+        EXPECT_EQ(IniWrapXml::Check(file.c_str(), known), expected);
+    }
+}
+
+TEST_F(IniWrapXmlFile, CheckIsSilentForAMissingFileAndGivesTheReasonForAnUnreadableOne) {
+    EXPECT_TRUE(IniWrapXml::Check((dir / "absent.ini").c_str(), {}).empty());
+    const fs::path folder = dir / "folder.ini";
+    fs::create_directories(folder);
+    const std::vector<std::string> problems = IniWrapXml::Check(folder.c_str(), {});
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0], folder.string() + ": cannot be read (Is a directory); every value keeps its default");
+}
+
 } // namespace

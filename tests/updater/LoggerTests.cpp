@@ -6,6 +6,8 @@
 #include <ctime>
 #include <regex>
 
+#include <sys/stat.h>
+
 #include "Logger.h"
 #include "TestServer.h"
 
@@ -75,17 +77,17 @@ TEST_F(LoggerTest, DeleteCreatesTheDirectoryWhenMissing) {
     EXPECT_TRUE(fs::is_directory("updatelog"));
 }
 
-TEST_F(LoggerTest, PruningKeepsThe30NamesThatSortFirst) {
+TEST_F(LoggerTest, PruningKeepsTheNewest30AndToday) {
     struct Case {
         int logFiles;        // kxupd_202401DD.log, DD from 01
         bool extras;         // other files, a "kxupd_" file, a "kxupd_dir" directory
         std::vector<std::string> removed;
     };
     const Case cases[] = {
-        {31, false, {"kxupd_20240131.log"}},
+        {31, false, {"kxupd_20240101.log"}},
         {30, true, {}},
         {29, true, {}},
-        {33, false, {"kxupd_20240131.log", "kxupd_20240201.log", "kxupd_20240202.log"}},
+        {33, false, {"kxupd_20240101.log", "kxupd_20240102.log", "kxupd_20240103.log"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.logFiles);
@@ -118,16 +120,28 @@ TEST_F(LoggerTest, PruningKeepsThe30NamesThatSortFirst) {
     }
 }
 
-TEST_F(LoggerTest, AFileNamedJustThePrefixCountsAndSortsFirst) {
+TEST_F(LoggerTest, AFileNamedJustThePrefixCountsAndSortsFirstTodaysFileIsKept) {
     WriteFile("updatelog/kxupd_", "x\n");
     for (int day = 1; day <= 30; ++day)
-        WriteFile("updatelog/kxupd_202403" + std::string(day < 10 ? "0" : "") +
+        WriteFile("updatelog/kxupd_209903" + std::string(day < 10 ? "0" : "") +
                       std::to_string(day) + ".log",
                   "x\n");
+    WriteFile(TodayFile(), "today\n");
     Logger::Delete();
-    EXPECT_TRUE(fs::exists("updatelog/kxupd_"));
-    EXPECT_FALSE(fs::exists("updatelog/kxupd_20240330.log"));
-    EXPECT_TRUE(fs::exists("updatelog/kxupd_20240329.log"));
+    EXPECT_FALSE(fs::exists("updatelog/kxupd_"));
+    EXPECT_TRUE(fs::exists(TodayFile()));
+    EXPECT_TRUE(fs::exists("updatelog/kxupd_20990301.log"));
+}
+
+TEST_F(LoggerTest, FolderAndDailyFileAreForTheOwnerOnly) {
+    mode_t previous = ::umask(0);
+    Logger::Delete();
+    Logger::Start(true);
+    Logger::Write("line");
+    Logger::Stop();
+    ::umask(previous);
+    EXPECT_EQ(fs::status("updatelog").permissions() & fs::perms::mask, fs::perms(0700));
+    EXPECT_EQ(fs::status(TodayFile()).permissions() & fs::perms::mask, fs::perms(0600));
 }
 
 } // namespace
