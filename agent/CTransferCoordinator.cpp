@@ -1,5 +1,6 @@
 #include "CTransferCoordinator.h"
 
+#include <ctime>
 #include <exception>
 #include <iostream>
 
@@ -8,6 +9,7 @@
 #include "CHWInfoManager.h"
 #include "CSWInfoManager.h"
 #include "KX_WMIStruct.h"
+#include "PrivateFile.h"
 #include "utils.h"
 
 namespace fs = boost::filesystem;
@@ -45,6 +47,7 @@ void CTransferCoordinator::setConfigDir(const std::string& dir) {
 
 void CTransferCoordinator::setVersion(const std::string& value) {
     version = value;
+    status.version = value;
 }
 
 void CTransferCoordinator::init(const std::string& sourceDir) {
@@ -86,7 +89,8 @@ void CTransferCoordinator::runManager(std::unique_ptr<Manager>& manager, const c
     // A failed pipeline removes its temporary file and any data file it had
     // begun to deliver; a file of the same name it found in place (another
     // run's) is not ours to remove.
-    sendMessage(std::string(failed) + " (" + name + "): " + reason, messageParams);
+    managerFailure = std::string(failed) + " (" + name + "): " + reason;
+    sendMessage(managerFailure, messageParams);
 }
 
 void CTransferCoordinator::cleanup() {
@@ -150,4 +154,15 @@ void CTransferCoordinator::onMessage(const std::string& text,
 
 void CTransferCoordinator::onMessage(const std::string& text) {
     log(text);
+}
+
+bool CTransferCoordinator::writeRunStatus() {
+    status.ended = std::time(nullptr);
+    const std::string file = (fs::path(destDir) / "last_run.json").string();
+    std::string error;
+    if (PrivateFile::ReplaceAtomically(file, status.ToJson(), &error))
+        return true;
+    std::cerr << "status file not written: " << error << std::endl;
+    log("status file not written: " + error);
+    return false;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CAbstractListener.h"
+#include "RunStatus.h"
 
 class CHWInfoManager;
 class CSWInfoManager;
@@ -68,6 +69,12 @@ public:
     // one entry whose name matches it in any letter case; empty when there is none.
     std::string configFile() const;
 
+    // What the run did so far: the upload fills in its outcome and the files.
+    RunStatus& runStatus() { return status; }
+    // Writes runStatus() (end time now) as "last_run.json" beside the log;
+    // a failure is said on standard error and in the log.
+    bool writeRunStatus();
+
     // What the run was set up with (for callers and tests).
     const std::string& srcDirectory() const { return srcDir; }
     const std::string& destDirectory() const { return destDir; }
@@ -103,4 +110,7 @@ private:
     std::set<CAbstractListener*> listeners;
     // False when "log" is unusable (not a directory, cannot be created): entries are dropped.
     bool logWritable = true;
+    RunStatus status;
+    // Why a manager made no data file (the last one), empty when both did.
+    std::string managerFailure;
 };

@@ -2,6 +2,8 @@
 
 #include "CTransferCoordinator.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <utility>
@@ -23,6 +25,8 @@ const char* const kConnectFailed = " に接続失敗しました。";
 bool CTransferCoordinator::upload() {
     // Without "Config.ini" nothing is sent and the run counts as uploaded.
     if (isDestDirRequired()) {
+        status.outcome = RunOutcome::NotConfigured;
+        status.detail = "no config.ini in " + (configDir.empty() ? std::string(".") : configDir);
         sendProgress(100, 100);
         return true;
     }
@@ -35,6 +39,8 @@ bool CTransferCoordinator::upload() {
                                     {"webdav_root", kRoot}};
     const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
     if (!client->check("/")) {
+        status.outcome = RunOutcome::ConnectionFailed;
+        status.detail = baseUrl;
         sendMessage(baseUrl + kConnectFailed, messageParams);
         return false;
     }
@@ -59,12 +65,34 @@ bool CTransferCoordinator::upload() {
     int64_t uploaded = 0;
     for (const auto& [file, size] : selected) {
         std::ifstream stream(file, std::ios::binary);
-        const std::string name = boost::filesystem::path(file).filename().string();
-        if (stream && client->upload_from(kSpoolDirectory + ("/" + name), stream))
+        const int openError = errno;
+        FileResult result;
+        result.name = boost::filesystem::path(file).filename().string();
+        result.size = size;
+        if (!stream) {
+            result.error = std::string("cannot be read: ") + std::strerror(openError);
+        } else if (client->upload_from(kSpoolDirectory + ("/" + result.name), stream)) {
+            result.result = "uploaded";
             uploaded += size;
-        else
+        } else {
+            result.error = "not stored";
+        }
+        if (result.result.empty()) {
+            result.result = "failed";
             stored = false;
+        }
+        status.files.push_back(result);
         sendProgress(uploaded, total);
+    }
+    if (!stored) {
+        status.outcome = RunOutcome::UploadFailed;
+        status.detail = "not every data file was stored";
+    } else if (!managerFailure.empty()) {
+        status.outcome = RunOutcome::InventoryFailed;
+        status.detail = managerFailure;
+    } else {
+        status.outcome = RunOutcome::Uploaded;
+        status.detail.clear();
     }
     return stored;
 }

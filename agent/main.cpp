@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <exception>
+#include <cstring>
+#include <ctime>
 #include <iostream>
 
 #include <boost/filesystem/operations.hpp>
@@ -27,23 +29,52 @@ void runOnce() {
         return;
     }
 
+    const std::time_t started = std::time(nullptr);
     // The script's exit status tells nothing the result files don't.
     (void)std::system(kScript);
 
     CTransferCoordinator coordinator;
+    coordinator.runStatus().started = started;
     coordinator.setConfigDir(cwd.string());
     coordinator.setSrcDir(cwd.string());
     coordinator.init(result.string());
     coordinator.setVersion(kVersion);
-    coordinator.start();
-    if (!coordinator.upload())
-        std::cout << "upload err" << std::endl;
+    try {
+        coordinator.start();
+        if (!coordinator.upload())
+            std::cout << "upload err" << std::endl;
+    } catch (const std::exception& e) {
+        std::cout << "run failed: " << e.what() << std::endl;
+        coordinator.runStatus().outcome = RunOutcome::RunFailed;
+        coordinator.runStatus().detail = e.what();
+    }
     coordinator.cleanup();
+    coordinator.writeRunStatus();
 }
+
+const char* const kHelp =
+    "usage: KX_InventoryAGT [ARGUMENT]\n"
+    "Collects this machine's hardware and software inventory and uploads it to\n"
+    "the server named in config.ini. Works in the current directory, which must\n"
+    "be the installation folder.\n"
+    "  (no argument)  start the copy \"tmp_Inventory.exe tmp\", which does the run\n"
+    "  ARGUMENT       any other argument: do the run in this process\n"
+    "  --help         print this text\n"
+    "  --version      print the version\n"
+    "The run's log is log/kxinv_YYYYMMDD.log; its outcome log/last_run.json.\n";
 
 } // namespace
 
-int main(int argc, char* /*argv*/[]) {
+int main(int argc, char* argv[]) {
+    // Asked what the program is: answered without a run.
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        std::cout << kHelp;
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "KX_InventoryAGT " << kVersion << std::endl;
+        return 0;
+    }
     std::cout << "start" << std::endl;
     if (argc == 1) {
         CTransferCoordinator::LaunchOwn();

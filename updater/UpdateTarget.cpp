@@ -33,7 +33,7 @@ bool Updater::StopTarget() {
                 Logger::Write("fail:[%s]", entry.c_str());
             continue;
         }
-        int result = Process::Create(("net.exe stop " + entry).c_str(), false);
+        int result = Process::StopService(entry.c_str());
         if (result != 0)
             Logger::Write("fail:[%s](%d)", entry.c_str(), result);
     }

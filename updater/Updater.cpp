@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "IniWrapXml.h"
+#include "KnownSettings.h"
 #include "Logger.h"
 
 namespace fs = std::filesystem;
@@ -95,6 +96,11 @@ bool Updater::Init() {
     IniWrapXml::GetPrivateProfileString("Update", "Log", "", logPath, valueSize, update.c_str());
     ReadCommands("Stop", stopCommands);
     ReadCommands("Start", startCommands);
+    // A file that is not read, or a name that is ignored, is said in the log.
+    for (const std::string& problem : IniWrapXml::Check(config.c_str(), KnownSettings::ConfigIni()))
+        Logger::Write("%s", problem.c_str());
+    for (const std::string& problem : IniWrapXml::Check(update.c_str(), KnownSettings::UpdateIni()))
+        Logger::Write("%s", problem.c_str());
     return true;
 }
 

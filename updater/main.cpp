@@ -5,12 +5,38 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include <curl/curl.h>
 
 #include "UpdateRun.h"
+#include "Version.h"
 
-int main(int argc, char**) {
+namespace {
+
+const char* const help =
+    "usage: KX_Updater [ARGUMENT]\n"
+    "Brings the installation up to date from the update server named in\n"
+    "config.ini and update.ini. Works in the current directory, which must be\n"
+    "the installation folder.\n"
+    "  (no argument)  start the copy \"tmp_Updater.exe tmp\", which does the run\n"
+    "  ARGUMENT       any other argument: do the run in this process\n"
+    "  --help         print this text\n"
+    "  --version      print the version\n"
+    "The run's log is updatelog/kxupd_YYYYMMDD.log.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Asked what the program is: answered without a run or a request.
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(help, stdout);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("KX_Updater %s\n", KX_VERSION);
+        return 0;
+    }
     std::printf("start\n");
     std::fflush(stdout);
     curl_global_init(CURL_GLOBAL_DEFAULT);

@@ -95,7 +95,7 @@ TEST_F(AgentProgram, WithOneArgumentRunsTheScriptOnceAndTheCollection) {
     EXPECT_EQ(stampless(log), logged);
 
     std::set<std::string> expected = {"KX_InventoryAGT", "macInventory.sh", "args.txt", "result/",
-                                      log.filename().string()};
+                                      log.filename().string(), "last_run.json"};
     for (const std::string& name : tree(home / "result"))
         expected.insert("result/" + name);
     EXPECT_EQ(tree(home), expected);
@@ -119,7 +119,7 @@ TEST_F(AgentProgram, WithConfigurationLogsIntoTheLogFolderAndReportsTheFailedUpl
     for (const std::string& text : concat(kCollection, {"http://127.0.0.1:1 に接続失敗しました。"}))
         logged.push_back("@|" + text);
     EXPECT_EQ(stampless(log), logged);
-    EXPECT_EQ(tree(home / "log"), (std::set<std::string>{log.filename().string()}));
+    EXPECT_EQ(tree(home / "log"), (std::set<std::string>{log.filename().string(), "last_run.json"}));
     EXPECT_TRUE(fs::is_empty(temp));
 }
 

@@ -93,8 +93,9 @@ TEST(Process, CreateReturnsTheWaitStatusOfTheShell) {
     EXPECT_EQ(Process::Create("no-such-command-kx 2>/dev/null", false), 127 << 8);
 }
 
-TEST(Process, KillByNameEndsNothingOnThisPlatform) {
-    EXPECT_FALSE(Process::KillByName("agent.exe"));
+TEST(Process, KillByNameEndsNothingWhenNoSuchProcessRuns) {
+    EXPECT_FALSE(Process::KillByName("kx-no-such-program.exe", std::chrono::milliseconds(10)));
+    EXPECT_FALSE(Process::KillByName(".exe", std::chrono::milliseconds(10)));
 }
 
 TEST(File, EveryFileHasVersionZero) {

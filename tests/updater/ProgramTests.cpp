@@ -47,10 +47,16 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
                   .Stop({"agent.exe", "agentsvc"})
                   .Start({"echo \"[EXEPATH]\" > \"[EXEPATH]/started.txt\"", "exit 3"}));
 
+    // The service manager is the test's: it fails every stop with status 5.
+    WriteFile(root.path() / "bin" / "systemctl", "#!/bin/sh\nexit 5\n");
+    fs::permissions(root.path() / "bin" / "systemctl", fs::perms(0755));
+
     std::string before = Minute();
     int status = -1;
     // Reading to the end waits for the copy too: it shares the output.
-    std::string output = Capture("cd '" + install.string() + "' && ./KX_Updater", &status);
+    std::string output = Capture("cd '" + install.string() + "' && PATH='" +
+                                     (root.path() / "bin").string() + "':\"$PATH\" ./KX_Updater",
+                                 &status);
     std::string after = Minute();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Count(output, "start\n"), 2) << output;
@@ -78,7 +84,7 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
         "DownloadFiles: [settings.xml]",
         "Terminator: ",
         "fail:[agent.exe]",
-        "fail:[agentsvc](32512)",
+        "fail:[agentsvc](1280)",
         "BackupFiles: org hash:" + agentOld,
         "BackupFiles: dst hash:" + agentOld,
         "BackupFiles: org hash:" + Md5Of("<old/>"),

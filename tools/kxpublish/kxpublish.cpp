@@ -12,9 +12,16 @@
 // "-s NAME" (downloaded but not put in place), else "0". LIST_HASH_FILE
 // receives the MD5 of LIST_FILE's bytes as 32 lower-case hexadecimal digits
 // with nothing after them. Both files are replaced whole, never half-written.
+//
+// Exit status: 0 written, 1 failed (said on standard error, with the
+// system's reason for a file that cannot be read or written), 2 wrong
+// command line.
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -25,6 +32,7 @@
 
 #include "Hash.h"
 #include "UpdateListData.h"
+#include "Version.h"
 
 namespace fs = std::filesystem;
 
@@ -36,11 +44,22 @@ struct Options {
     fs::path folder, listFile, hashFile;
 };
 
+const char* const usage =
+    "usage: kxpublish [-d NAME=DIR]... [-s NAME]... MODULE_FOLDER LIST_FILE LIST_HASH_FILE\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: kxpublish [-d NAME=DIR]... [-s NAME]... "
-                         "MODULE_FOLDER LIST_FILE LIST_HASH_FILE\n");
+    std::fputs(usage, stderr);
     return 2;
 }
+
+const char* const help =
+    "Writes the update server's list of the module files in MODULE_FOLDER and the\n"
+    "list's MD5 digest.\n"
+    "  -d NAME=DIR  install the module NAME into the folder DIR (default \".\")\n"
+    "  -s NAME      the updater downloads NAME but does not put it in place\n"
+    "  --help       print this text\n"
+    "  --version    print the version\n"
+    "Exit status: 0 written, 1 failed, 2 wrong command line.\n";
 
 bool Fail(const std::string& message) {
     std::fprintf(stderr, "kxpublish: %s\n", message.c_str());
@@ -87,7 +106,7 @@ bool ListLine(const fs::path& file, const Options& options, std::string& line) {
     if (const char* reason = UntrustedPathReason(entry))
         return Fail(entry.name + " in [" + entry.dir + "]: " + reason);
     if (!Hash::GetFile(file.c_str(), entry.hash))
-        return Fail("cannot read " + file.string());
+        return Fail("cannot read " + file.string() + ": " + std::strerror(errno));
     line = entry.name + "|0|" + entry.dir + "|" + entry.hash + "|" +
            (options.skipped.count(entry.name) ? "1" : "0") + "\n";
     return true;
@@ -101,14 +120,19 @@ bool WriteWhole(const fs::path& path, const std::string& content) {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
         out.close();
-        if (!out)
-            return Fail("cannot write " + temporary.string());
+        if (!out) {
+            int code = errno;
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return Fail("cannot write " + temporary.string() + ": " + std::strerror(code));
+        }
     }
     std::error_code error;
     fs::rename(temporary, path, error);
     if (error) {
+        std::string reason = error.message();
         fs::remove(temporary, error);
-        return Fail("cannot replace " + path.string());
+        return Fail("cannot replace " + path.string() + ": " + reason);
     }
     return true;
 }
@@ -155,8 +179,21 @@ bool Publish(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!ParseArguments(argc, argv, options))
-        return Usage();
-    return Publish(options) ? 0 : 1;
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::printf("%s%s", usage, help);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kxpublish %s\n", KX_VERSION);
+        return 0;
+    }
+    try {
+        Options options;
+        if (!ParseArguments(argc, argv, options))
+            return Usage();
+        return Publish(options) ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kxpublish: %s\n", e.what());
+        return 1;
+    }
 }

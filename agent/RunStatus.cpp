@@ -1,0 +1,40 @@
+#include "RunStatus.h"
+
+#include <nlohmann/json.hpp>
+
+#include "PrivateFile.h"
+
+const char* RunStatus::Text(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::Uploaded: return "uploaded";
+    case RunOutcome::NotConfigured: return "not configured";
+    case RunOutcome::NoCollection: return "no collection";
+    case RunOutcome::ConnectionFailed: return "connection failed";
+    case RunOutcome::AuthenticationFailed: return "authentication failed";
+    case RunOutcome::UploadFailed: return "upload failed";
+    case RunOutcome::InventoryFailed: return "inventory failed";
+    case RunOutcome::RunFailed: return "run failed";
+    }
+    return "run failed";
+}
+
+std::string RunStatus::ToJson() const {
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    for (const FileResult& file : this->files)
+        files.push_back({{"name", file.name},
+                         {"size", file.size},
+                         {"result", file.result},
+                         {"http_status", file.httpStatus},
+                         {"curl_code", file.curlCode},
+                         {"error", file.error}});
+    nlohmann::ordered_json status = {{"program", "KX_InventoryAGT"},
+                                     {"version", version},
+                                     {"started", PrivateFile::IsoTime(started)},
+                                     {"ended", PrivateFile::IsoTime(ended)},
+                                     {"outcome_code", static_cast<int>(outcome)},
+                                     {"outcome", Text(outcome)},
+                                     {"detail", detail},
+                                     {"files", files}};
+    // Texts from outside (server answers, file names) need not be UTF-8.
+    return status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
