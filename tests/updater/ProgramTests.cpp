@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <ctime>
 
+#include <sys/wait.h>
+
 #include "UpdateFixture.h"
+#include "Version.h"
 
 namespace {
 
@@ -153,6 +156,26 @@ TEST_F(ProgramTest, FailedRelaunchIsLoggedAndTheProgramStillEnds) {
     EXPECT_FALSE(fs::exists(install / "tmp_Updater.exe"));
 }
 
+TEST_F(ProgramTest, HelpAndVersionAnswerWithoutARunOrARequest) {
+    Configure();
+    fs::copy_file(program, install / "KX_Updater");
+    const struct {
+        const char* argument;
+        std::string first;
+    } cases[] = {{"--help", "usage: KX_Updater [ARGUMENT]\n"}, {"--version", "KX_Updater " KX_VERSION "\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        int status = -1;
+        std::string output =
+            Capture("cd '" + install.string() + "' && ./KX_Updater " + c.argument, &status);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(output.substr(0, c.first.size()), c.first);
+    }
+    EXPECT_FALSE(fs::exists(install / "updatelog"));
+    EXPECT_FALSE(fs::exists(install / "tmp_Updater.exe"));
+    EXPECT_EQ(server->AllRequests(), 0);
+}
+
 const std::string publisher = std::string(KX_BINARY_DIR) + "/kxpublish";
 
 TEST(Kxpublish, WritesTheFullFiveFieldListAndItsDigestWithoutLineFeed) {
@@ -169,6 +192,41 @@ TEST(Kxpublish, WritesTheFullFiveFieldListAndItsDigestWithoutLineFeed) {
     EXPECT_EQ(list, "KX_InventoryAGT|0|.|d41d8cd98f00b204e9800998ecf8427e|1\n"
                     "a.dat|0|sub|900150983cd24fb0d6963f7d28e17f72|0\n");
     EXPECT_EQ(ReadFile(dir.path() / "list.md5"), Md5Of(list));
+}
+
+TEST(Kxpublish, CommandLineHelpVersionUsageAndReasons) {
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string out; // the beginning of standard output
+        std::string err;
+    };
+    const std::string usage =
+        "usage: kxpublish [-d NAME=DIR]... [-s NAME]... MODULE_FOLDER LIST_FILE LIST_HASH_FILE\n";
+    const Case cases[] = {
+        {"--help", 0, usage, ""},
+        {"--version", 0, "kxpublish " KX_VERSION "\n", ""},
+        {"", 2, "", usage},
+        {"modules list.txt", 2, "", usage},
+        {"-d a.dat modules list.txt list.md5", 2, "", "kxpublish: -d needs NAME=DIR: a.dat\n" + usage},
+        {"absent list.txt list.md5", 1, "",
+         "kxpublish: cannot list absent: No such file or directory\n"},
+        {"modules missing/list.txt list.md5", 1, "",
+         "kxpublish: cannot write missing/list.txt.kxpublish-tmp: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        TempDir dir;
+        WriteFile(dir.path() / "modules" / "a.dat", "x");
+        int status = -1;
+        std::string output = Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " +
+                                         c.arguments + " 2>stderr.txt",
+                                     &status);
+        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        EXPECT_EQ(output.substr(0, c.out.size()), c.out);
+        EXPECT_EQ(c.out.empty(), output.empty());
+        EXPECT_EQ(ReadFile(dir.path() / "stderr.txt"), c.err);
+    }
 }
 
 TEST(Kxpublish, RefusesWhatTheUpdaterCouldNotReadOrWouldRefuse) {

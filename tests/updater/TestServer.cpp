@@ -281,4 +281,13 @@ int WebServer::RequestsFor(const std::string& method, const std::string& path) {
     return count;
 }
 
+int WebServer::AllRequests() {
+    Stop();
+    std::istringstream log(ReadFile(root / "access.log"));
+    int count = 0;
+    for (std::string line; std::getline(log, line);)
+        count += !line.empty();
+    return count;
+}
+
 } // namespace kxtest

@@ -51,6 +51,8 @@ public:
     std::vector<Upload> Uploads() const;
     // Stops the server, then counts the requests for `path` in its access log.
     int RequestsFor(const std::string& method, const std::string& path);
+    // Stops the server, then counts every request in its access log.
+    int AllRequests();
     void Stop();
 
 private:

@@ -11,14 +11,20 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
+#include <functional>
+#include <memory>
 #include <map>
 #include <thread>
 #include <vector>
 
 #include <boost/filesystem/operations.hpp>
 
+#include <nlohmann/json.hpp>
+
 #include "CTransferCoordinator.h"
 #include "Lighttpd.h"
+#include "PrivateFile.h"
 #include "SocketServer.h"
 
 namespace {
@@ -113,14 +119,14 @@ protected:
         int status;
     };
 
-    // KX_InventoryAGT with the argument "tmp" in the installation folder.
-    Run runProgram(std::chrono::seconds limit = std::chrono::seconds(30)) {
+    // KX_InventoryAGT with `argument` in the installation folder.
+    Run runProgram(std::chrono::seconds limit = std::chrono::seconds(30), const char* argument = "tmp") {
         const fs::path out = base / "stdout.txt";
         const pid_t child = fork();
         if (child == 0) {
             if (chdir(home.c_str()) != 0 || !freopen(out.c_str(), "w", stdout))
                 _exit(126);
-            execl("./KX_InventoryAGT", "KX_InventoryAGT", "tmp", static_cast<char*>(nullptr));
+            execl("./KX_InventoryAGT", "KX_InventoryAGT", argument, static_cast<char*>(nullptr));
             _exit(127);
         }
         int status = -1;
@@ -323,6 +329,92 @@ TEST_F(AgentUpload, TheProgramReportsAConnectionDroppedMidBody) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, collectionThen({"UPDATE_PROGRESS", "UPDATE_PROGRESS", "upload err", "end"}));
     EXPECT_EQ(puts, 2);
+}
+
+TEST_F(AgentUpload, HelpAndVersionAnswerWithoutARunOrARequest) {
+    Lighttpd server;
+    configure(server.port());
+    const struct {
+        const char* argument;
+        std::string first;
+    } cases[] = {{"--help", "usage: KX_InventoryAGT [ARGUMENT]"}, {"--version", "KX_InventoryAGT 1.0.0.2"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        const Run run = runProgram(std::chrono::seconds(30), c.argument);
+        EXPECT_EQ(run.status, 0);
+        ASSERT_FALSE(run.out.empty());
+        EXPECT_EQ(run.out.front(), c.first);
+    }
+    EXPECT_EQ(server.requestLines(), std::vector<std::string>{});
+    // No collection, no log, no status.
+    EXPECT_FALSE(fs::exists(home / "result"));
+    EXPECT_FALSE(fs::exists(home / "log"));
+}
+
+// The status file each kind of run leaves beside the log.
+TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
+    struct Case {
+        const char* what;
+        std::function<int(std::unique_ptr<Lighttpd>&)> serve; // returns the port
+        std::string password;
+        int code;
+        std::string outcome;
+        std::vector<std::string> fileResults; // per data file, in upload order
+    };
+    const std::vector<Case> cases = {
+        {"uploaded", [](std::unique_ptr<Lighttpd>& server) {
+             server = std::make_unique<Lighttpd>();
+             return server->port();
+         }, "secret", 0, "uploaded", {"uploaded", "uploaded"}},
+        {"PUT refused with 409 (no spool folder)", [](std::unique_ptr<Lighttpd>& server) {
+             server = std::make_unique<Lighttpd>();
+             fs::remove_all(server->spool());
+             return server->port();
+         }, "secret", 5, "upload failed", {"failed", "failed"}},
+        {"wrong password", [](std::unique_ptr<Lighttpd>& server) {
+             server = std::make_unique<Lighttpd>();
+             return server->port();
+         }, "wrong", 3, "connection failed", {}},
+        {"no server", [](std::unique_ptr<Lighttpd>&) { return kxtest::freePort(); }, "secret", 3,
+         "connection failed", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<Lighttpd> server;
+        configure(c.serve(server), false, c.password);
+        const std::time_t before = std::time(nullptr);
+        const Run run = runProgram();
+        EXPECT_EQ(run.status, 0);
+
+        const fs::path file = home / "log" / "last_run.json";
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600));
+        const nlohmann::json status = nlohmann::json::parse(readFile(file));
+        EXPECT_EQ(status["program"], "KX_InventoryAGT");
+        EXPECT_EQ(status["version"], "1.0.0.2");
+        EXPECT_EQ(status["outcome_code"], c.code);
+        EXPECT_EQ(status["outcome"], c.outcome);
+        EXPECT_LE(status["started"].get<std::string>(), status["ended"].get<std::string>());
+        EXPECT_EQ(status["started"].get<std::string>().substr(0, 10), PrivateFile::IsoTime(before).substr(0, 10));
+        std::vector<std::string> results;
+        for (const auto& entry : status["files"]) {
+            results.push_back(entry["result"]);
+            EXPECT_EQ(entry["name"].get<std::string>().substr(0, 3), "KX-");
+            EXPECT_GT(entry["size"].get<int>(), 0);
+            EXPECT_EQ(entry["error"].get<std::string>().empty(), entry["result"] == "uploaded");
+        }
+        EXPECT_EQ(results, c.fileResults);
+        // Nothing but the log and the status file is left beside them.
+        std::vector<std::string> left;
+        for (fs::directory_iterator it(home / "log"), end; it != end; ++it)
+            left.push_back(it->path().filename().string());
+        std::sort(left.begin(), left.end());
+        ASSERT_EQ(left.size(), 2u);
+        EXPECT_EQ(left[0], "kxinv_" + PrivateFile::IsoTime(before).substr(0, 4) +
+                               PrivateFile::IsoTime(before).substr(5, 2) +
+                               PrivateFile::IsoTime(before).substr(8, 2) + ".log");
+        EXPECT_EQ(left[1], "last_run.json");
+        fs::remove_all(home / "log");
+    }
 }
 
 // A full minute: the program's own stall guard, which a test cannot shorten.
