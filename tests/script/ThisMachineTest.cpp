@@ -256,17 +256,25 @@ TEST_F(ScriptOnThisMachine, SoftwareIsTheInstalledDebianPackagesWithTheirVersion
         recorded.insert({application["name"].get<std::string>(), application["version"].get<std::string>()});
     EXPECT_EQ(recorded, installed);
 
-    // The latest "install" of dpkg's current log gives that package's time.
-    std::string last;
+    // The latest "install" of dpkg's current log of a package still installed
+    // (one installed and removed later is not listed) gives that package's time.
+    std::set<std::string> names;
+    for (const auto& entry : installed)
+        names.insert(entry.first);
+    std::string last, package;
     for (const std::string& line : lines(readFile("/var/log/dpkg.log")))
-        if (line.size() > 20 && line.compare(19, 9, " install ") == 0)
-            last = line;
+        if (line.size() > 20 && line.compare(19, 9, " install ") == 0) {
+            const std::string name = line.substr(28, line.find_first_of(": ", 28) - 28);
+            if (names.count(name)) {
+                last = line;
+                package = name;
+            }
+        }
     if (last.empty())
         return;
     std::tm when = {};
     ASSERT_TRUE(strptime(last.c_str(), "%Y-%m-%d %H:%M:%S", &when));
     when.tm_isdst = -1;
-    const std::string package = last.substr(28, last.find_first_of(": ", 28) - 28);
     bool found = false;
     for (const json& application : inventory.software["applications"])
         if (application["name"] == package) {
@@ -298,7 +306,7 @@ TEST_F(ScriptTest, TheAgentRunsTheScriptAndCollectsItsResult) {
     // The data files are gone after the run; nothing else was left.
     for (const std::string& name : tree(home))
         EXPECT_TRUE(name == "KX_InventoryAGT" || name == "macInventory.sh" || name.rfind("result", 0) == 0 ||
-                    name.rfind("kxinv_", 0) == 0)
+                    name.rfind("kxinv_", 0) == 0 || name == "last_run.json")
             << name;
 }
 
