@@ -104,6 +104,10 @@ private:
     bool ssl = false;
     std::string username;
     std::string password;
+    // Verified TLS: "SSLVerify", "CAFile", "PinnedPublicKey".
+    bool sslVerify = false;
+    std::string caFile;
+    std::string pinnedPublicKey;
     std::unique_ptr<tagWMISTRUCT> hwRecord;
     std::unique_ptr<CHWInfoManager> hwManager;
     std::unique_ptr<CSWInfoManager> swManager;

@@ -59,6 +59,9 @@ void CTransferCoordinator::loadConfigIni() {
     username = readString(file, "Username");
     password = readString(file, "Password");
     ssl = IniWrapXml::GetPrivateProfileInt(kSection, "SSL", 0, file.c_str()) != 0;
+    sslVerify = IniWrapXml::GetPrivateProfileInt(kSection, "SSLVerify", 0, file.c_str()) != 0;
+    caFile = readString(file, "CAFile");
+    pinnedPublicKey = readString(file, "PinnedPublicKey");
     // Said once the log folder is known, so that the log has them.
     const std::vector<std::string> problems = IniWrapXml::Check(file.c_str(), KnownSettings::ConfigIni());
 

@@ -12,6 +12,7 @@
 #include <boost/filesystem/operations.hpp>
 
 #include "Client.h"
+#include "LogText.h"
 
 namespace {
 
@@ -36,12 +37,20 @@ bool CTransferCoordinator::upload() {
     const WebDAV::dict_t options = {{"webdav_hostname", baseUrl},
                                     {"webdav_login", username},
                                     {"webdav_password", password},
-                                    {"webdav_root", kRoot}};
+                                    {"webdav_root", kRoot},
+                                    {"ssl_verify", sslVerify ? "1" : "0"},
+                                    {"ca_file", caFile},
+                                    {"pinned_public_key", pinnedPublicKey}};
     const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
     if (!client->check("/")) {
         status.outcome = RunOutcome::ConnectionFailed;
         status.detail = baseUrl;
         sendMessage(baseUrl + kConnectFailed, messageParams);
+        // Why, beside it in the log: libcurl's reason (a refused certificate, …).
+        const WebDAV::Outcome outcome = client->outcome();
+        if (outcome.code != 0)
+            log("connect err:" + std::to_string(outcome.code) + " " +
+                LogText::OneLine(outcome.reason));
         return false;
     }
 

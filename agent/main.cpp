@@ -3,9 +3,9 @@
 // software data files, uploads them and deletes them again.
 
 #include <cstdlib>
-#include <exception>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <iostream>
 
 #include <boost/filesystem/operations.hpp>
@@ -63,6 +63,19 @@ const char* const kHelp =
     "  --version      print the version\n"
     "The run's log is log/kxinv_YYYYMMDD.log; its outcome log/last_run.json.\n";
 
+// The last resort: whatever went wrong (out of memory included) is said on
+// standard output and in the log, and the program still ends as always.
+void reportFailure(const char* what) {
+    try {
+        std::cout << "run failed: " << what << std::endl;
+        CTransferCoordinator logger;
+        logger.setConfigDir(boost::filesystem::current_path().string());
+        logger.loadConfigIni();
+        logger.log(std::string("run failed: ") + what);
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -76,14 +89,15 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     std::cout << "start" << std::endl;
-    if (argc == 1) {
-        CTransferCoordinator::LaunchOwn();
-    } else {
-        try {
+    try {
+        if (argc == 1)
+            CTransferCoordinator::LaunchOwn();
+        else
             runOnce();
-        } catch (const std::exception& e) {
-            std::cout << "run failed: " << e.what() << std::endl;
-        }
+    } catch (const std::exception& e) {
+        reportFailure(e.what());
+    } catch (...) {
+        reportFailure("unknown error");
     }
     std::cout << "end" << std::endl;
     return 0;

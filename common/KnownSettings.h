@@ -11,11 +11,12 @@
 namespace KnownSettings {
 
 inline IniWrapXml::Layout ConfigIni() {
-    return {{"Config", {"Server", "Port", "SSL", "Username", "Password", "HostID"}}};
+    return {{"Config", {"Server", "Port", "SSL", "Username", "Password", "HostID",
+                        "SSLVerify", "CAFile", "PinnedPublicKey"}}};
 }
 
 inline IniWrapXml::Layout UpdateIni() {
-    IniWrapXml::Layout layout = {{"Update", {"List", "ListHash", "Modules", "Complete", "Log"}},
+    IniWrapXml::Layout layout = {{"Update", {"List", "ListHash", "Modules", "Complete", "Log", "MaxFileMB"}},
                                  {"Stop", {}},
                                  {"Start", {}}};
     for (int number = 1; number <= 9; ++number) {

@@ -2,16 +2,16 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include <curl/curl.h>
 
 #include "Hash.h"
+#include "LogText.h"
 
 namespace {
 
-const long connectTimeoutSeconds = 30;
-const long stallBytesPerSecond = 1;
-const long stallSeconds = 60;
+const char* const product = "KX_Updater";
 const long receiveBufferBytes = 512 * 1024;
 
 struct EasyCleanup {
@@ -27,35 +27,80 @@ struct FileClose {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 
-// Where a GET into a file delivers its bytes: the file, and the running
-// digest when the caller asked for one.
+std::mutex settingsLock;
+Downloader::Settings processSettings;
+
+// A body kept in memory, within its cap.
+struct TextSink {
+    std::string* text;
+    TransferPolicy::Sink bound;
+};
+
+// Where a GET into a file delivers its bytes: the file, the running digest
+// when the caller asked for one, the caller's observer, within the cap.
 struct FileSink {
     FILE* file;
     Md5* md5;
+    const Downloader::Observer* observer;
+    TransferPolicy::Sink bound;
 };
 
-// The options every transfer shares: the URL, the port, no certificate
-// check, and the bounds on connecting and on a stalled transfer.
-void SetCommonOptions(CURL* handle, const std::string& url, unsigned port) {
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(handle, CURLOPT_PORT, static_cast<long>(port));
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connectTimeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, stallBytesPerSecond);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+size_t BoundedTextWriter(char* data, size_t size, size_t count, void* sink) {
+    TextSink* target = static_cast<TextSink*>(sink);
+    if (!target->bound.Take(static_cast<std::uint64_t>(size) * count))
+        return 0;
+    return Downloader::string_writer(data, size, count, target->text);
 }
 
-int ResponseCode(CURL* handle) {
-    long code = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
-    return static_cast<int>(code);
+size_t BoundedFileWriter(char* data, size_t size, size_t count, void* sink) {
+    FileSink* target = static_cast<FileSink*>(sink);
+    if (!target->bound.Take(static_cast<std::uint64_t>(size) * count))
+        return 0;
+    if (target->observer && *target->observer && !(*target->observer)(data, size * count))
+        return 0;
+    size_t written = Downloader::file_writer(data, size, count, target->file);
+    if (target->md5)
+        target->md5->Update(data, written * size);
+    return written;
 }
+
+int WatchFile(void* deadline, curl_off_t downloadTotal, curl_off_t downloadNow,
+              curl_off_t uploadTotal, curl_off_t uploadNow) {
+    return TransferPolicy::CheckDeadline(deadline, downloadTotal, downloadNow, uploadTotal,
+                                         uploadNow);
+}
+
+// The options every transfer shares: the URL, the port, a failure for a
+// status of 400 or more, the bounds, the TLS settings and the User-Agent.
+void SetCommonOptions(CURL* handle, const std::string& url, unsigned port,
+                      const Downloader::Settings& settings, TransferPolicy::Kind kind,
+                      std::uint64_t maxBytes, char* errorText) {
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PORT, static_cast<long>(port));
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
+    TransferPolicy::Apply(handle, TransferPolicy::Bounds::Current(), kind, maxBytes,
+                          settings.tls, product);
+}
+
+void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
 
 } // namespace
 
+void Downloader::Configure(const Settings& settings) {
+    std::lock_guard<std::mutex> hold(settingsLock);
+    processSettings = settings;
+}
+
+Downloader::Settings Downloader::Current() {
+    std::lock_guard<std::mutex> hold(settingsLock);
+    return processSettings;
+}
+
 Downloader::Downloader(std::string server, unsigned port, bool ssl)
-    : error(0), responseCode(0), server(std::move(server)), port(port), ssl(ssl) {}
+    : error(0), responseCode(0), server(std::move(server)), port(port), ssl(ssl),
+      settings(Current()) {}
 
 std::string Downloader::Url(const std::string& path) const {
     return std::string(ssl ? "https" : "http") + "://" + server + path;
@@ -70,61 +115,85 @@ size_t Downloader::file_writer(char* data, size_t size, size_t count, void* file
     return std::fwrite(data, size, count, static_cast<FILE*>(file));
 }
 
-namespace {
-
-size_t DigestingFileWriter(char* data, size_t size, size_t count, void* sink) {
-    FileSink* target = static_cast<FileSink*>(sink);
-    size_t written = Downloader::file_writer(data, size, count, target->file);
-    if (target->md5)
-        target->md5->Update(data, written * size);
-    return written;
+bool Downloader::Perform(void* handle, const char* errorText) {
+    CURLcode result = curl_easy_perform(static_cast<CURL*>(handle));
+    error = result;
+    long code = 0;
+    curl_easy_getinfo(static_cast<CURL*>(handle), CURLINFO_RESPONSE_CODE, &code);
+    responseCode = static_cast<int>(code);
+    if (result == CURLE_OK)
+        reason.clear();
+    else
+        reason = LogText::OneLine(errorText[0] ? errorText : curl_easy_strerror(result));
+    return result == CURLE_OK;
 }
 
-} // namespace
-
-bool Downloader::Download(const std::string& path, std::string& text) {
+bool Downloader::Download(const std::string& path, std::string& text, std::uint64_t maxBytes) {
     Easy handle(curl_easy_init());
     if (!handle)
         return false;
-    SetCommonOptions(handle.get(), Url(path), port);
-    curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 1L);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &text);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, string_writer);
-    error = curl_easy_perform(handle.get());
-    responseCode = ResponseCode(handle.get());
-    return error == CURLE_OK;
+    char errorText[CURL_ERROR_SIZE] = {};
+    std::string body;
+    TextSink sink{&body, {maxBytes}};
+    SetCommonOptions(handle.get(), Url(path), port, settings, TransferPolicy::Kind::Document,
+                     maxBytes, errorText);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, BoundedTextWriter);
+    if (!Perform(handle.get(), errorText))
+        return false;
+    text += body;
+    return true;
 }
 
 bool Downloader::DownloadtoFile(const std::string& path, const std::string& localFile,
-                                std::string* digest) {
+                                std::string* digest, Fetch fetch, const Observer& observer) {
     std::unique_ptr<FILE, FileClose> file(std::fopen(localFile.c_str(), "wb"));
     if (!file) {
         error = CURLE_WRITE_ERROR; // no request is sent
+        reason = "cannot create " + LogText::OneLine(localFile);
         return false;
     }
     Easy handle(curl_easy_init());
-    if (!handle)
+    if (!handle) {
+        file.reset();
+        RemoveFile(localFile);
         return false;
+    }
+    const bool list = fetch == Fetch::List;
+    const std::uint64_t maxBytes = list ? TransferPolicy::kListBytes : settings.maxFileBytes;
+    const TransferPolicy::Kind kind = list ? TransferPolicy::Kind::Document
+                                           : TransferPolicy::Kind::File;
+    char errorText[CURL_ERROR_SIZE] = {};
     Md5 md5;
-    FileSink sink{file.get(), digest ? &md5 : nullptr};
-    SetCommonOptions(handle.get(), Url(path), port);
-    curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 1L);
+    FileSink sink{file.get(), digest ? &md5 : nullptr, &observer, {maxBytes}};
+    TransferPolicy::Deadline deadline(TransferPolicy::Bounds::Current(), kind);
+    SetCommonOptions(handle.get(), Url(path), port, settings, kind, maxBytes, errorText);
     curl_easy_setopt(handle.get(), CURLOPT_BUFFERSIZE, receiveBufferBytes);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, DigestingFileWriter);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, BoundedFileWriter);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &sink);
-    error = curl_easy_perform(handle.get());
-    responseCode = ResponseCode(handle.get());
+    if (kind == TransferPolicy::Kind::File) {
+        curl_easy_setopt(handle.get(), CURLOPT_XFERINFOFUNCTION, WatchFile);
+        curl_easy_setopt(handle.get(), CURLOPT_XFERINFODATA, &deadline);
+        curl_easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L);
+    }
+    bool done = Perform(handle.get(), errorText);
     // Bytes still buffered must reach the file before the transfer counts.
-    if (std::fclose(file.release()) != 0 && error == CURLE_OK)
+    if (std::fclose(file.release()) != 0 && done) {
         error = CURLE_WRITE_ERROR;
-    if (error != CURLE_OK)
+        reason = "cannot write " + LogText::OneLine(localFile);
+        done = false;
+    }
+    if (!done) {
+        RemoveFile(localFile);
         return false;
+    }
     if (digest)
         md5.Finish(*digest);
     return true;
 }
 
-bool Downloader::Upload(const std::string& localFile, const std::string& path, std::string&) {
+bool Downloader::Upload(const std::string& localFile, const std::string& path,
+                        std::string& response) {
     Easy handle(curl_easy_init());
     if (!handle)
         return false;
@@ -139,11 +208,16 @@ bool Downloader::Upload(const std::string& localFile, const std::string& path, s
     curl_mime_name(part, "submit");
     curl_mime_data(part, "send", CURL_ZERO_TERMINATED);
 
-    SetCommonOptions(handle.get(), Url(path), port);
+    char errorText[CURL_ERROR_SIZE] = {};
+    std::string body;
+    TextSink sink{&body, {TransferPolicy::kDocumentBytes}};
+    SetCommonOptions(handle.get(), Url(path), port, settings, TransferPolicy::Kind::Document,
+                     TransferPolicy::kDocumentBytes, errorText);
     curl_easy_setopt(handle.get(), CURLOPT_MIMEPOST, form.get());
-    CURLcode result = curl_easy_perform(handle.get());
-    error = result;
-    if (result != CURLE_OK)
-        std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, BoundedTextWriter);
+    if (!Perform(handle.get(), errorText))
+        return false;
+    response = body;
     return true;
 }

@@ -14,6 +14,7 @@
 
 #include "LogRetention.h"
 #include "PrivateFile.h"
+#include "LogText.h"
 
 namespace fs = std::filesystem;
 namespace sinks = boost::log::sinks;
@@ -76,11 +77,13 @@ int Logger::WriteV(int, const char* format, va_list arguments) {
     char message[200];
     std::vsnprintf(message, sizeof message, format, arguments);
     std::string stamp = LocalTime("%Y/%m/%d %H:%M:%S");
-    char line[300];
-    std::snprintf(line, sizeof line, "%s|-|%s", stamp.c_str(), message);
     // The sink opens the day's file with the process's umask: create it
     // first, readable by the owner only (the log names the server and paths).
     PrivateFile::Touch(LocalTime(filePattern));
+    char line[1100];
+    // Whatever the message holds stays on its one line.
+    std::string text = LogText::EscapeControls(message);
+    std::snprintf(line, sizeof line, "%s|-|%s", stamp.c_str(), text.c_str());
     BOOST_LOG_TRIVIAL(info) << line;
     return 0;
 }

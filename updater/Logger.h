@@ -17,7 +17,8 @@ public:
     static void Delete();
     // Installs the daily text-file sink (the argument has no effect).
     static void Start(bool);
-    // One line from a printf-style format; the message is cut to 199 bytes.
+    // One line from a printf-style format; the message is cut to 199 bytes,
+    // then its control characters are escaped (\n, \r, \t, \xHH).
     static int Write(const char* format, ...) __attribute__((format(printf, 1, 2)));
     static int WriteV(int, const char* format, va_list arguments)
         __attribute__((format(printf, 2, 0)));

@@ -43,14 +43,15 @@ bool Updater::DownloadList() {
     std::string listHash;
     for (int attempt = 1;; ++attempt) {
         listHash.clear();
-        if (downloader.DownloadtoFile(listPath, listFile, &listHash))
+        if (downloader.DownloadtoFile(listPath, listFile, &listHash, Downloader::Fetch::List))
             break;
         if (downloader.responseCode == 404) {
             Logger::Write("DownloadList: not found: %s", listPath.c_str());
             return false;
         }
         if (attempt == listAttempts) {
-            Logger::Write("DownloadList: connect err:%d", downloader.error);
+            Logger::Write("DownloadList: connect err:%d %s", downloader.error,
+                          downloader.reason.c_str());
             return false;
         }
         sleep(listPauseSeconds);
@@ -59,7 +60,7 @@ bool Updater::DownloadList() {
 
     for (int attempt = 1;; ++attempt) {
         std::string served;
-        if (downloader.Download(listHashPath, served)) {
+        if (downloader.Download(listHashPath, served, TransferPolicy::kDigestBytes)) {
             if (strcasecmp(served.c_str(), listHash.c_str()) == 0 &&
                 served.size() == listHash.size()) {
                 Logger::Write("DownloadList Hash: %s", served.c_str());

@@ -5,6 +5,7 @@
 
 #include "CProcess.h"
 #include "Downloader.h"
+#include "LogText.h"
 #include "Logger.h"
 #include "PrivateFile.h"
 #include "Updater.h"
@@ -62,7 +63,7 @@ bool Updater::Complete() {
     std::string text;
     for (int attempt = 1;; ++attempt) {
         if (downloader.Download(path, text)) {
-            Logger::Write("Complete: %s", text.c_str());
+            Logger::Write("Complete: %s", LogText::OneLine(text).c_str());
             return true;
         }
         if (downloader.responseCode == 404) {

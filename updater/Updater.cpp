@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -101,7 +102,29 @@ bool Updater::Init() {
         Logger::Write("%s", problem.c_str());
     for (const std::string& problem : IniWrapXml::Check(update.c_str(), KnownSettings::UpdateIni()))
         Logger::Write("%s", problem.c_str());
+    ReadTransferSettings(config, update);
     return true;
+}
+
+// The certificate check ("SSLVerify" 0/1, "CAFile", "PinnedPublicKey" in
+// config.ini) and the largest module file ("MaxFileMB" in update.ini, in MiB;
+// 2048 when absent or not a positive number), for every transfer of the run.
+void Updater::ReadTransferSettings(const std::string& config, const std::string& update) {
+    Downloader::Settings settings;
+    settings.tls.verify =
+        IniWrapXml::GetPrivateProfileInt("Config", "SSLVerify", 0, config.c_str()) != 0;
+    IniWrapXml::GetPrivateProfileString("Config", "CAFile", "", settings.tls.caFile, valueSize,
+                                        config.c_str());
+    IniWrapXml::GetPrivateProfileString("Config", "PinnedPublicKey", "",
+                                        settings.tls.pinnedPublicKey, valueSize, config.c_str());
+    std::string maxFile;
+    IniWrapXml::GetPrivateProfileString("Update", "MaxFileMB", "", maxFile, valueSize,
+                                        update.c_str());
+    char* end = nullptr;
+    const unsigned long long megabytes = std::strtoull(maxFile.c_str(), &end, 10);
+    if (!maxFile.empty() && *end == '\0' && megabytes > 0 && megabytes <= 1024 * 1024)
+        settings.maxFileBytes = megabytes * TransferPolicy::MiB;
+    Downloader::Configure(settings);
 }
 
 // "Command1" … "Command9" in order; the first empty or missing one ends the list.

@@ -57,6 +57,7 @@ private:
     bool PutInPlace(const std::string& staged, const std::string& target,
                     const std::string& stagedHash, bool keepStaged);
     void ReadCommands(const char* section, std::vector<std::string>& commands);
+    void ReadTransferSettings(const std::string& config, const std::string& update);
 
     std::string workDir;
     std::string iniFileName;

@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include <curl/curl.h>
 
+#include "Logger.h"
 #include "UpdateRun.h"
 #include "Version.h"
 
@@ -25,6 +27,18 @@ const char* const help =
     "  --version      print the version\n"
     "The run's log is updatelog/kxupd_YYYYMMDD.log.\n";
 
+// The last resort: whatever went wrong (out of memory included) becomes one
+// log line, and the program still ends as always.
+void LogFailure(const char* what) {
+    try {
+        Logger::Stop();
+        Logger::Start(true);
+        Logger::Write("run failed: %s", what);
+        Logger::Stop();
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -40,10 +54,16 @@ int main(int argc, char** argv) {
     std::printf("start\n");
     std::fflush(stdout);
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (argc == 1)
-        RelaunchRun();
-    else
-        UpdateRun([](unsigned seconds) { ::sleep(seconds); });
+    try {
+        if (argc == 1)
+            RelaunchRun();
+        else
+            UpdateRun([](unsigned seconds) { ::sleep(seconds); });
+    } catch (const std::exception& e) {
+        LogFailure(e.what());
+    } catch (...) {
+        LogFailure("unknown error");
+    }
     curl_global_cleanup();
     std::printf("end\n");
     return 0;

@@ -35,5 +35,9 @@ std::size_t Append::buffer(char* data, std::size_t size, std::size_t count, void
     return size * count;
 }
 
+std::size_t Discard::bytes(char*, std::size_t size, std::size_t count, void*) {
+    return size * count;
+}
+
 } // namespace Callback
 } // namespace WebDAV

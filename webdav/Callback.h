@@ -34,5 +34,10 @@ namespace Append {
 std::size_t buffer(char* data, std::size_t size, std::size_t count, void* buffer);
 } // namespace Append
 
+namespace Discard {
+// Takes the bytes and keeps none of them.
+std::size_t bytes(char* data, std::size_t size, std::size_t count, void* unused);
+} // namespace Discard
+
 } // namespace Callback
 } // namespace WebDAV

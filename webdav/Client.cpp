@@ -22,14 +22,14 @@ std::string value(const dict_t& options, const char* key) {
 // PROPFIND on a path on the server with the given extra settings; the answer's body into `answer`.
 bool propfind(const ClientImpl& client, const Urn& resource, const char* depth,
               std::string& answer) {
-    Request request(client.options(), client.limits());
+    Request request(client.options(), client.limits(), TransferPolicy::Kind::Document,
+                    client.report());
     Header header{"Accept: */*", std::string("Depth: ") + depth};
     std::vector<char> response;
     request.set(CURLOPT_CUSTOMREQUEST, "PROPFIND");
     request.set(CURLOPT_URL, client.url(request, resource).c_str());
     request.set(CURLOPT_HTTPHEADER, header.handle());
-    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
-    request.set(CURLOPT_WRITEDATA, &response);
+    request.receive(response);
     const bool done = request.perform();
     answer.assign(response.begin(), response.end());
     return done;
@@ -39,7 +39,8 @@ bool propfind(const ClientImpl& client, const Urn& resource, const char* depth,
 // MOVE and COPY name their `target` (under the root) in a Destination header.
 bool simple(const ClientImpl& client, const char* method, const Urn& resource, Header& header,
             const std::string& target = std::string()) {
-    Request request(client.options(), client.limits());
+    Request request(client.options(), client.limits(), TransferPolicy::Kind::Document,
+                    client.report());
     // The server decodes the Destination like a request path: it is quoted the same way.
     if (!target.empty())
         header.append("Destination: " + client.resource(target).quote(request.handle()));
@@ -47,8 +48,7 @@ bool simple(const ClientImpl& client, const char* method, const Urn& resource, H
     request.set(CURLOPT_CUSTOMREQUEST, method);
     request.set(CURLOPT_URL, client.url(request, resource).c_str());
     request.set(CURLOPT_HTTPHEADER, header.handle());
-    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
-    request.set(CURLOPT_WRITEDATA, &response);
+    request.receive(response);
     return request.perform();
 }
 
@@ -83,6 +83,9 @@ ClientImpl::ClientImpl(const dict_t& options, const Limits& limits)
       proxy_password(value(options, "proxy_password")),
       cert_path(value(options, "cert_path")),
       key_path(value(options, "key_path")),
+      ssl_verify(value(options, "ssl_verify")),
+      ca_file(value(options, "ca_file")),
+      pinned_public_key(value(options, "pinned_public_key")),
       m_limits(limits) {
     init();
 }
@@ -94,8 +97,11 @@ dict_t ClientImpl::options() const {
             {"webdav_login", webdav_login},       {"webdav_password", webdav_password},
             {"proxy_hostname", proxy_hostname},   {"proxy_login", proxy_login},
             {"proxy_password", proxy_password},   {"cert_path", cert_path},
-            {"key_path", key_path}};
+            {"key_path", key_path},               {"ssl_verify", ssl_verify},
+            {"ca_file", ca_file},                 {"pinned_public_key", pinned_public_key}};
 }
+
+Outcome Client::outcome() const { return impl(*this).m_outcome; }
 
 Urn ClientImpl::resource(const std::string& path) const { return Urn(webdav_root, true) + path; }
 
@@ -172,7 +178,8 @@ bool Client::clean(const std::string& path) const {
 
 unsigned long long Client::free_size() const {
     const ClientImpl& client = impl(*this);
-    Request request(client.options(), client.limits());
+    Request request(client.options(), client.limits(), TransferPolicy::Kind::Document,
+                    client.report());
     Header header{"Accept: */*", "Depth: 0", "Content-Type: text/xml"};
     const std::string body = quota_request();
     std::vector<char> response;
@@ -181,8 +188,7 @@ unsigned long long Client::free_size() const {
     request.set(CURLOPT_POSTFIELDS, body.c_str());
     request.set(CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
     request.set(CURLOPT_HEADER, 0L);
-    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
-    request.set(CURLOPT_WRITEDATA, &response);
+    request.receive(response);
     if (!request.perform())
         return 0;
     return Multistatus::quota_available(std::string(response.begin(), response.end()));

@@ -2,8 +2,15 @@
 // The WebDAV client. Made by `Client::Init` from the connection options (see
 // Types.h) and deleted by its owner. Every operation takes a path relative
 // to "webdav_root", runs its own transfer(s) and reports failure — no
-// connection, TLS failure, time-out, HTTP status outside 200-299 — only as
-// false, an empty list or map, or 0.
+// connection, TLS failure, time-out, an answer over its cap, HTTP status
+// outside 200-299 — as false, an empty list or map, or 0; `outcome` then
+// tells the libcurl code, the status and the reason.
+//
+// Every transfer is bounded (see TransferPolicy.h): PROPFIND, MKCOL, MOVE,
+// COPY and DELETE are documents (2 minutes, answers up to 1 MiB); PUT and GET
+// are file transfers (2 minutes + 1 s per 16 KiB moved; the answer to a PUT
+// up to 1 MiB, a download up to the limits' download_bytes). Every request
+// carries "User-Agent: KX_InventoryAGT/<version>".
 
 #include <istream>
 #include <ostream>
@@ -70,6 +77,10 @@ public:
     bool clean(const std::string& path) const;
     // The server's "quota-available-bytes"; 0 when it has none or the exchange fails.
     unsigned long long free_size() const;
+
+    // How the last transfer of this client's synchronous operations ended
+    // (an asynchronous operation works on a copy of the client).
+    Outcome outcome() const;
 
 protected:
     Client() = default;

@@ -11,14 +11,17 @@ namespace WebDAV {
 class Request;
 
 class ClientImpl : public Client {
+    friend class Client;
 public:
     ClientImpl(const dict_t& options, const Limits& limits);
 
     // libcurl's global set-up (counted by libcurl; run by every constructor).
     void init() const;
-    // All nine option keys with this client's values.
+    // All option keys with this client's values.
     dict_t options() const;
     const Limits& limits() const { return m_limits; }
+    // Where each request of this client reports how it ended.
+    Outcome* report() const { return &m_outcome; }
 
     // A path relative to the root, as a path on the server.
     Urn resource(const std::string& path) const;
@@ -35,7 +38,11 @@ private:
     std::string proxy_password;
     std::string cert_path;
     std::string key_path;
+    std::string ssl_verify;
+    std::string ca_file;
+    std::string pinned_public_key;
     Limits m_limits;
+    mutable Outcome m_outcome;
 };
 
 // Every operation of `Client` works on its `ClientImpl`, the only class derived from it.

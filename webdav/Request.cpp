@@ -2,13 +2,55 @@
 
 #include <fstream>
 
+#include "Callback.h"
+
 namespace WebDAV {
 
-Request::Request(dict_t&& options, const Limits& limits)
-    : m_options(std::move(options)), m_handle(curl_easy_init(), &curl_easy_cleanup) {
-    // The server's certificate and host name are never verified.
-    set(CURLOPT_SSL_VERIFYHOST, 0L);
-    set(CURLOPT_SSL_VERIFYPEER, 0L);
+namespace {
+
+const char* const kProduct = "KX_InventoryAGT";
+
+// Every body passes here on its way to its receiver, which takes it only
+// while it stays within its cap.
+std::size_t bounded_write(char* data, std::size_t size, std::size_t count, void* receiver) {
+    auto& to = *static_cast<Request::Receiver*>(receiver);
+    if (!to.bound.Take(static_cast<std::uint64_t>(size) * count))
+        return 0;
+    return to.write(data, size, count, to.sink);
+}
+
+int watch_transfer(void* watch, curl_off_t download_total, curl_off_t download_now,
+                   curl_off_t upload_total, curl_off_t upload_now) {
+    const auto& state = *static_cast<const Request::Watch*>(watch);
+    if (state.deadline.Passed(static_cast<std::uint64_t>(download_now > 0 ? download_now : 0) +
+                              static_cast<std::uint64_t>(upload_now > 0 ? upload_now : 0)))
+        return 1;
+    if (state.progress && *state.progress)
+        return (*state.progress)(nullptr, static_cast<unsigned long>(download_total),
+                                 static_cast<unsigned long>(download_now),
+                                 static_cast<unsigned long>(upload_total),
+                                 static_cast<unsigned long>(upload_now));
+    return 0;
+}
+
+} // namespace
+
+Request::Request(dict_t&& options, const Limits& limits, TransferPolicy::Kind kind, Outcome* report)
+    : m_options(std::move(options)), m_limits(limits), m_report(report),
+      m_handle(curl_easy_init(), &curl_easy_cleanup), m_watch{{limits.bounds, kind}, nullptr} {
+    if (!m_handle)
+        return;
+    // The bounds, the User-Agent and the certificate check (off unless
+    // "ssl_verify" is "1").
+    TransferPolicy::Tls tls;
+    tls.verify = option("ssl_verify") == "1";
+    tls.caFile = option("ca_file");
+    tls.pinnedPublicKey = option("pinned_public_key");
+    TransferPolicy::Apply(m_handle.get(), limits.bounds, kind,
+                          kind == TransferPolicy::Kind::File ? limits.download_bytes
+                                                             : limits.answer_bytes,
+                          tls, kProduct);
+    set(CURLOPT_ERRORBUFFER, m_error);
     set(CURLOPT_VERBOSE, 0L);
     if (cert_required()) {
         set(CURLOPT_SSLCERTTYPE, "PEM");
@@ -29,23 +71,57 @@ Request::Request(dict_t&& options, const Limits& limits)
         else if (!login.empty())
             set(CURLOPT_PROXYUSERNAME, login.c_str());
     }
-    // Bounded: no connection attempt and no stalled transfer waits for ever.
-    set(CURLOPT_CONNECTTIMEOUT, limits.connect_seconds);
-    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
-    set(CURLOPT_LOW_SPEED_TIME, limits.stall_seconds);
-    set(CURLOPT_NOSIGNAL, 1L);
+    // A file transfer's total time depends on the bytes that moved: watched
+    // about once a second, also while nothing moves.
+    if (kind == TransferPolicy::Kind::File) {
+        set(CURLOPT_XFERINFOFUNCTION, &watch_transfer);
+        set(CURLOPT_XFERINFODATA, &m_watch);
+        set(CURLOPT_NOPROGRESS, 0L);
+    }
+    // Without a receiver the answer is read and dropped, still within its cap.
+    receive(&Callback::Discard::bytes, nullptr);
 }
 
 Request::~Request() = default;
 
+void Request::receive(std::vector<char>& answer) {
+    receive(&Callback::Append::buffer, &answer);
+    m_receiver.bound.cap = m_limits.answer_bytes;
+}
+
+void Request::receive(curl_write_callback write, void* sink) {
+    m_receiver.write = write;
+    m_receiver.sink = sink;
+    m_receiver.bound = TransferPolicy::Sink{m_watch.deadline.IsFile() ? m_limits.download_bytes
+                                                                      : m_limits.answer_bytes};
+    set(CURLOPT_WRITEFUNCTION, &bounded_write);
+    set(CURLOPT_WRITEDATA, &m_receiver);
+}
+
+void Request::watch(const progress_t& progress) {
+    m_watch.progress = &progress;
+    if (!progress)
+        return;
+    // A document's transfer information goes to the caller too.
+    set(CURLOPT_XFERINFOFUNCTION, &watch_transfer);
+    set(CURLOPT_XFERINFODATA, &m_watch);
+    set(CURLOPT_NOPROGRESS, 0L);
+}
+
 bool Request::perform() const {
     if (!m_handle)
         return false;
-    if (curl_easy_perform(m_handle.get()) != CURLE_OK)
-        return false;
+    const CURLcode code = curl_easy_perform(m_handle.get());
     long status = 0;
     curl_easy_getinfo(m_handle.get(), CURLINFO_RESPONSE_CODE, &status);
-    return status >= 200 && status <= 299;
+    if (m_report) {
+        m_report->code = code;
+        m_report->status = status;
+        m_report->reason = code == CURLE_OK ? std::string()
+                           : m_error[0]     ? std::string(m_error)
+                                            : std::string(curl_easy_strerror(code));
+    }
+    return code == CURLE_OK && status >= 200 && status <= 299;
 }
 
 bool Request::cert_required() const {

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Types.h"
 
@@ -14,8 +15,12 @@ namespace WebDAV {
 
 class Request {
 public:
-    // Creates the easy handle and applies the connection settings of `options`.
-    explicit Request(dict_t&& options, const Limits& limits = Limits());
+    // Creates the easy handle and applies the connection settings of `options`
+    // and the bounds of `limits` for a transfer of `kind`; `perform` reports
+    // how it ended to `report` when given.
+    explicit Request(dict_t&& options, const Limits& limits = Limits(),
+                     TransferPolicy::Kind kind = TransferPolicy::Kind::Document,
+                     Outcome* report = nullptr);
     ~Request();
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
@@ -25,6 +30,14 @@ public:
     bool set(CURLoption option, T value) const {
         return m_handle && curl_easy_setopt(m_handle.get(), option, value) == CURLE_OK;
     }
+    // The answer's body goes into `answer`, at most the limits' answer_bytes;
+    // more aborts the transfer.
+    void receive(std::vector<char>& answer);
+    // The body goes to `write` with `sink`, at most the limits' download_bytes.
+    void receive(curl_write_callback write, void* sink);
+    // Hands libcurl's transfer information to `progress` (kept by the caller
+    // while the request lives); a non-zero return aborts the transfer.
+    void watch(const progress_t& progress);
     // Runs the transfer: true exactly when it completed with an HTTP status 200-299.
     bool perform() const;
 
@@ -36,11 +49,28 @@ public:
     // The easy handle, for quoting paths into this request's URL.
     void* handle() const { return m_handle.get(); }
 
+    // Where a body goes, and how much of it may still come.
+    struct Receiver {
+        curl_write_callback write = nullptr;
+        void* sink = nullptr;
+        TransferPolicy::Sink bound{0};
+    };
+    // The watch over a file transfer's time, and the caller's progress function.
+    struct Watch {
+        TransferPolicy::Deadline deadline;
+        const progress_t* progress = nullptr;
+    };
+
 private:
     std::string option(const char* key) const;
 
     dict_t m_options;
+    Limits m_limits;
+    Outcome* m_report;
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> m_handle;
+    Receiver m_receiver;
+    Watch m_watch;
+    char m_error[CURL_ERROR_SIZE] = {};
 };
 
 // A libcurl header list, freed with its owner.

@@ -16,27 +16,11 @@ namespace WebDAV {
 
 namespace {
 
-// libcurl's transfer information, handed on to the caller's progress function
-// (whose user pointer is always null).
-int report_progress(void* progress, curl_off_t download_total, curl_off_t download_now,
-                    curl_off_t upload_total, curl_off_t upload_now) {
-    return (*static_cast<const progress_t*>(progress))(
-        nullptr, static_cast<unsigned long>(download_total), static_cast<unsigned long>(download_now),
-        static_cast<unsigned long>(upload_total), static_cast<unsigned long>(upload_now));
-}
-
-void watch(const Request& request, const progress_t& progress) {
-    if (!progress)
-        return;
-    request.set(CURLOPT_XFERINFOFUNCTION, &report_progress);
-    request.set(CURLOPT_XFERINFODATA, &progress);
-    request.set(CURLOPT_NOPROGRESS, 0L);
-}
-
 // PUT of `size` bytes that `read` takes from `source`.
 bool put(const ClientImpl& client, const std::string& remote, curl_read_callback read,
          void* source, curl_off_t size, const progress_t& progress) {
-    Request request(client.options(), client.limits());
+    Request request(client.options(), client.limits(), TransferPolicy::Kind::File,
+                    client.report());
     std::vector<char> response;
     request.set(CURLOPT_UPLOAD, 1L);
     request.set(CURLOPT_URL, client.url(request, client.resource(remote)).c_str());
@@ -44,9 +28,8 @@ bool put(const ClientImpl& client, const std::string& remote, curl_read_callback
     request.set(CURLOPT_READDATA, source);
     request.set(CURLOPT_INFILESIZE_LARGE, size);
     request.set(CURLOPT_BUFFERSIZE, 1000000L);
-    request.set(CURLOPT_WRITEFUNCTION, &Callback::Append::buffer);
-    request.set(CURLOPT_WRITEDATA, &response);
-    watch(request, progress);
+    request.receive(response);
+    request.watch(progress);
     return request.perform();
 }
 
@@ -56,13 +39,13 @@ bool get(const Client& client, const std::string& remote, curl_write_callback wr
     if (!client.check(remote))
         return false;
     const ClientImpl& settings = impl(client);
-    Request request(settings.options(), settings.limits());
+    Request request(settings.options(), settings.limits(), TransferPolicy::Kind::File,
+                    settings.report());
     request.set(CURLOPT_CUSTOMREQUEST, "GET");
     request.set(CURLOPT_URL, settings.url(request, settings.resource(remote)).c_str());
     request.set(CURLOPT_HEADER, 0L);
-    request.set(CURLOPT_WRITEFUNCTION, write);
-    request.set(CURLOPT_WRITEDATA, sink);
-    watch(request, progress);
+    request.receive(write, sink);
+    request.watch(progress);
     return request.perform();
 }
 

@@ -1,16 +1,22 @@
 #pragma once
 // The value types shared by the client, its requests and its callers.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "TransferPolicy.h"
+
 namespace WebDAV {
 
 // Connection options: "webdav_hostname", "webdav_root", "webdav_login",
 // "webdav_password", "proxy_hostname", "proxy_login", "proxy_password",
-// "cert_path", "key_path". An absent key counts as "".
+// "cert_path", "key_path", and for verified TLS "ssl_verify" ("1" turns the
+// check of the server's certificate and host name on), "ca_file" (a PEM
+// bundle; empty: the system's store) and "pinned_public_key" (libcurl's
+// "sha256//…" form). An absent key counts as "".
 using dict_t = std::map<std::string, std::string>;
 using strings_t = std::vector<std::string>;
 
@@ -20,12 +26,21 @@ using progress_t = std::function<int(void*, unsigned long, unsigned long, unsign
 // Called with an operation's result.
 using callback_t = std::function<void(bool)>;
 
-// Bounds of every transfer, so that an unattended run never waits for ever:
-// giving up a connection attempt after `connect_seconds`, and aborting a
-// transfer that moved fewer than one byte a second over `stall_seconds`.
+// Bounds of every transfer (see TransferPolicy.h): the times, the cap of an
+// answer read into memory (PROPFIND, the answer to a PUT, …) and of a download.
 struct Limits {
-    long connect_seconds = 30;
-    long stall_seconds = 60;
+    TransferPolicy::Bounds bounds = TransferPolicy::Bounds::Current();
+    std::uint64_t answer_bytes = TransferPolicy::kDocumentBytes;
+    std::uint64_t download_bytes = TransferPolicy::kDefaultFileBytes;
+};
+
+// How the last transfer ended: libcurl's result code (0: completed), the
+// HTTP status (0: none arrived) and libcurl's text for the failure (for
+// instance why a certificate was refused), empty when it completed.
+struct Outcome {
+    int code = 0;
+    long status = 0;
+    std::string reason;
 };
 
 } // namespace WebDAV

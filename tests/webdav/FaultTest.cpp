@@ -25,7 +25,13 @@ using kxtest::writeAll;
 using Clock = std::chrono::steady_clock;
 
 // Short bounds, so that a stall costs the test seconds instead of a minute.
-const WebDAV::Limits shortLimits{2, 2};
+WebDAV::Limits shortBounds() {
+    WebDAV::Limits limits;
+    limits.bounds.connectSeconds = 2;
+    limits.bounds.stallSeconds = 2;
+    return limits;
+}
+const WebDAV::Limits shortLimits = shortBounds();
 
 std::unique_ptr<WebDAV::Client> connect(const std::string& base) {
     return std::unique_ptr<WebDAV::Client>(WebDAV::Client::Init(
@@ -57,8 +63,8 @@ TEST(ClientFaults, AListenerThatNeverAnswersIsGivenUpByTheStallGuard) {
     EXPECT_FALSE(client->check("/"));
     EXPECT_FALSE(client->upload_from("/agent/decryptdata/x.dat", "x", 1));
     const auto spent = Clock::now() - started;
-    EXPECT_GE(spent, std::chrono::seconds(2 * shortLimits.stall_seconds));
-    EXPECT_LT(spent, std::chrono::seconds(2 * shortLimits.stall_seconds + 6));
+    EXPECT_GE(spent, std::chrono::seconds(2 * shortLimits.bounds.stallSeconds));
+    EXPECT_LT(spent, std::chrono::seconds(2 * shortLimits.bounds.stallSeconds + 6));
 }
 
 TEST(ClientFaults, AConnectionDroppedMidBodyFailsTheTransfer) {
