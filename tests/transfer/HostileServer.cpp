@@ -1,0 +1,111 @@
+#include "HostileServer.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <thread>
+
+namespace kxtest {
+
+namespace {
+
+bool sendAll(int socket, const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t done = send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (done <= 0)
+            return false;
+        sent += static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+const std::string kBlock(64 * 1024, 'h');
+
+} // namespace
+
+const char* name(Hostility hostility) {
+    switch (hostility) {
+    case Hostility::Drip: return "Drip";
+    case Hostility::Endless: return "Endless";
+    case Hostility::Huge: return "Huge";
+    case Hostility::StallAfterHeaders: return "StallAfterHeaders";
+    case Hostility::Garbage: return "Garbage";
+    }
+    return "?";
+}
+
+HostileServer::HostileServer(Hostility hostility, std::string hostilePrefix,
+                             std::map<std::string, std::string> goodAnswers)
+    : m_hostility(hostility), m_prefix(std::move(hostilePrefix)), m_good(std::move(goodAnswers)),
+      m_server(std::make_unique<SocketServer>([this](int socket) { return handle(socket); })) {}
+
+HostileServer::~HostileServer() {
+    m_stopping = true;
+    m_server.reset();
+}
+
+bool HostileServer::handle(int socket) {
+    const Received request = readRequest(socket);
+    if (request.target.compare(0, m_prefix.size(), m_prefix) == 0) {
+        ++m_hostile;
+        behave(socket);
+        return false;
+    }
+    auto found = m_good.find(request.target);
+    if (found == m_good.end())
+        found = m_good.find(request.method);
+    if (found == m_good.end())
+        sendAll(socket, answer(404, "Not Found", "missing"));
+    else
+        sendAll(socket, answer(request.method == "PUT" ? 201 : request.method == "PROPFIND" ? 207 : 200,
+                               "OK", found->second));
+    return false;
+}
+
+// Goes on until the client gives up (a send fails) or the server stops.
+void HostileServer::behave(int socket) {
+    using namespace std::chrono_literals;
+    switch (m_hostility) {
+    case Hostility::Drip:
+        if (!sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n"))
+            return;
+        while (!m_stopping && sendAll(socket, "d"))
+            std::this_thread::sleep_for(500ms);
+        return;
+    case Hostility::Endless:
+        if (!sendAll(socket, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
+            return;
+        while (!m_stopping && sendAll(socket, kBlock)) {
+        }
+        return;
+    case Hostility::Huge:
+        if (!sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n\r\n"))
+            return;
+        while (!m_stopping && sendAll(socket, kBlock)) {
+        }
+        return;
+    case Hostility::StallAfterHeaders:
+        if (!sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"))
+            return;
+        while (!m_stopping) {
+            pollfd watched{socket, POLLIN, 0};
+            if (poll(&watched, 1, 100) > 0) {
+                char byte;
+                if (recv(socket, &byte, 1, MSG_DONTWAIT) <= 0)
+                    return;
+            }
+        }
+        return;
+    case Hostility::Garbage: {
+        std::string noise;
+        for (int i = 0; i < 4096; ++i)
+            noise += static_cast<char>((i * 37 + 11) % 256);
+        sendAll(socket, noise);
+        return;
+    }
+    }
+}
+
+} // namespace kxtest

@@ -1,0 +1,50 @@
+#pragma once
+// An update or WebDAV server on 127.0.0.1 that answers one kind of request
+// the way a hostile or broken server would, and every other request well:
+//
+//   Drip           headers, then 1 byte every 0.5 s
+//   Endless        headers without a length, then bytes as fast as they go
+//   Huge           an announced length of 1 TiB, then bytes as fast as they go
+//   StallAfterHeaders  headers announcing 1000 bytes, then silence
+//   Garbage        bytes that are no HTTP at all
+//
+// Requests whose target begins with the hostile prefix get the hostile
+// answer; the others are looked up in the table of good answers (by exact
+// target, or by method for "PROPFIND" and "PUT"), else 404.
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "SocketServer.h"
+
+namespace kxtest {
+
+enum class Hostility { Drip, Endless, Huge, StallAfterHeaders, Garbage };
+
+const char* name(Hostility hostility);
+
+class HostileServer {
+public:
+    HostileServer(Hostility hostility, std::string hostilePrefix,
+                  std::map<std::string, std::string> goodAnswers);
+    ~HostileServer();
+
+    int port() const { return m_server->port(); }
+    // How many requests met the hostile answer.
+    int hostileRequests() const { return m_hostile; }
+
+private:
+    bool handle(int socket);
+    void behave(int socket);
+
+    Hostility m_hostility;
+    std::string m_prefix;
+    std::map<std::string, std::string> m_good;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_hostile{0};
+    std::unique_ptr<SocketServer> m_server;
+};
+
+} // namespace kxtest

@@ -1,0 +1,238 @@
+// Both programs against a server that is hostile on one kind of request:
+// every run ends within its (shortened) bounds, stays small, leaves nothing
+// partial behind and says "end".
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <openssl/evp.h>
+
+#include "HostileServer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kxtest::HostileServer;
+using kxtest::Hostility;
+using Clock = std::chrono::steady_clock;
+
+// connect, stall, document and file base, in seconds.
+const char* const kShortBounds = "2,1,3,3";
+const long kDocumentSeconds = 3;
+const long kPeakKiB = 64 * 1024;
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFile(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+std::string md5(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
+    std::string hex;
+    char two[3];
+    for (unsigned int i = 0; i < size; ++i) {
+        std::snprintf(two, sizeof two, "%02x", digest[i]);
+        hex += two;
+    }
+    return hex;
+}
+
+struct Ended {
+    std::vector<std::string> out;
+    double seconds;
+    long peakKiB;
+    bool ended;
+};
+
+// `program` with the argument "tmp" in `home`, with the short bounds; killed
+// after `limit`.
+Ended runProgram(const fs::path& home, const std::string& program, std::chrono::seconds limit) {
+    const fs::path out = home / "stdout.txt";
+    const auto started = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(home.c_str()) != 0 || !freopen(out.c_str(), "w", stdout))
+            _exit(126);
+        setenv("KX_TEST_TRANSFER_BOUNDS", kShortBounds, 1);
+        setenv("KX_TEST_NO_PAUSES", "1", 1);
+        const std::string path = std::string(KX_BINARY_DIR) + "/" + program;
+        execl(path.c_str(), program.c_str(), "tmp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = -1;
+    rusage usage{};
+    bool ended = true;
+    while (wait4(child, &status, WNOHANG, &usage) == 0) {
+        if (Clock::now() - started > limit) {
+            kill(child, SIGKILL);
+            wait4(child, &status, 0, &usage);
+            ended = false;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    return {lines(readFile(out)), seconds, usage.ru_maxrss,
+            ended && WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+class Installation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(test.begin(), test.end(), '/', '_');
+        home = fs::temp_directory_path() / ("kx-hostile-" + std::to_string(getpid()) + "-" + test);
+        fs::remove_all(home);
+        fs::create_directories(home);
+    }
+    void TearDown() override { fs::remove_all(home); }
+
+    fs::path home;
+};
+
+// ---- The updater: list, digest, module, completion report, log upload ----
+
+struct UpdaterKind {
+    const char* name;
+    const char* hostilePrefix;
+    // The attempts the run makes of this request at most.
+    int attempts;
+    // The installed file is replaced before this request.
+    bool replacedBefore;
+    // What a failed transfer of this request must not leave (below updatetmp/).
+    const char* partial;
+};
+
+const UpdaterKind kUpdaterKinds[] = {
+    {"List", "/list.txt", 5, false, "list.txt"},
+    {"Digest", "/list.md5", 5, false, nullptr},
+    {"Module", "/modules/", 5, false, "a.dat"},
+    {"Completion", "/complete/", 5, true, nullptr},
+    {"LogUpload", "/upload/", 1, true, nullptr},
+};
+
+const Hostility kHostilities[] = {Hostility::Drip, Hostility::Endless, Hostility::Huge,
+                                  Hostility::StallAfterHeaders, Hostility::Garbage};
+
+class UpdaterAgainstHostileServer
+    : public Installation,
+      public ::testing::WithParamInterface<std::tuple<UpdaterKind, Hostility>> {};
+
+TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
+    const UpdaterKind kind = std::get<0>(GetParam());
+    const std::string module = "the new module";
+    const std::string list = "a.dat|0|.|" + md5(module) + "|0\n";
+    HostileServer server(std::get<1>(GetParam()), kind.hostilePrefix,
+                         {{"/list.txt", list},
+                          {"/list.md5", md5(list)},
+                          {"/modules/a.dat", module},
+                          {"/complete/7/0", "done"}});
+    writeFile(home / "config.ini",
+              "<KX><Config><Server>127.0.0.1</Server><Port>" + std::to_string(server.port()) +
+                  "</Port><HostID>7</HostID><SSL>0</SSL></Config></KX>\n");
+    writeFile(home / "update.ini",
+              "<KX><Update><List>/list.txt</List><ListHash>/list.md5</ListHash>"
+              "<Modules>/modules</Modules><Complete>/complete</Complete><Log>/upload</Log>"
+              "<MaxFileMB>4</MaxFileMB></Update></KX>\n");
+    writeFile(home / "a.dat", "the old module");
+
+    const Ended run = runProgram(home, "KX_Updater", std::chrono::seconds(120));
+
+    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s";
+    EXPECT_EQ(run.out, (std::vector<std::string>{"start", "end"}));
+    // Each attempt within the document bound (a module file of at most 4 MiB
+    // within its own bound, as short), with a few seconds for the rest of the run.
+    EXPECT_LT(run.seconds, kind.attempts * (kDocumentSeconds + 1) + 10);
+    EXPECT_LT(run.peakKiB, kPeakKiB);
+    EXPECT_GE(server.hostileRequests(), 1);
+    if (kind.partial) {
+        EXPECT_FALSE(fs::exists(home / "updatetmp" / kind.partial));
+    }
+    EXPECT_EQ(readFile(home / "a.dat"), kind.replacedBefore ? module : "the old module");
+    // Whatever the server sent stays one line in the log.
+    for (const fs::directory_entry& log : fs::directory_iterator(home / "updatelog"))
+        for (const std::string& line : lines(readFile(log.path())))
+            EXPECT_EQ(line.find("|-|"), 19u) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, UpdaterAgainstHostileServer,
+    ::testing::Combine(::testing::ValuesIn(kUpdaterKinds), ::testing::ValuesIn(kHostilities)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + "_" +
+               kxtest::name(std::get<1>(info.param));
+    });
+
+// ---- The agent: PROPFIND and PUT ----
+
+class AgentAgainstHostileServer
+    : public Installation,
+      public ::testing::WithParamInterface<std::tuple<const char*, Hostility>> {};
+
+TEST_P(AgentAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
+    const std::string method = std::get<0>(GetParam());
+    const std::string spool = "/SPOOL/agent/decryptdata/";
+    // PROPFIND goes to the root; the PUTs to the spool.
+    HostileServer server(std::get<1>(GetParam()), method == "PROPFIND" ? "/SPOOL/" : spool,
+                         {{"PROPFIND", "<D:multistatus xmlns:D=\"DAV:\"/>"}, {"PUT", ""}});
+    writeFile(home / "config.ini",
+              "<KX><Config><Server>127.0.0.1</Server><Port>" + std::to_string(server.port()) +
+                  "</Port><Username>kx</Username><Password>secret</Password><SSL>0</SSL>"
+                  "</Config></KX>\n");
+    writeFile(home / "macInventory.sh", "#!/bin/sh\nmkdir -p result && cp '" +
+                                            std::string(KX_SOURCE_DIR) +
+                                            "/tests/agent/fixtures/linux/'* result/\n");
+    fs::permissions(home / "macInventory.sh", fs::perms::owner_all);
+
+    const Ended run = runProgram(home, "KX_InventoryAGT", std::chrono::seconds(120));
+
+    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s";
+    ASSERT_FALSE(run.out.empty());
+    EXPECT_EQ(run.out.back(), "end");
+    EXPECT_NE(std::find(run.out.begin(), run.out.end(), "upload err"), run.out.end());
+    // One PROPFIND, or two PUTs, each within its bound.
+    EXPECT_LT(run.seconds, 2 * (kDocumentSeconds + 1) + 10);
+    EXPECT_LT(run.peakKiB, kPeakKiB);
+    EXPECT_GE(server.hostileRequests(), 1);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(home))
+        EXPECT_NE(entry.path().filename().string().rfind("KX-", 0), 0u) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, AgentAgainstHostileServer,
+    ::testing::Combine(::testing::Values("PROPFIND", "PUT"), ::testing::ValuesIn(kHostilities)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param)) + "_" + kxtest::name(std::get<1>(info.param));
+    });
+
+} // namespace
