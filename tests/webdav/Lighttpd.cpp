@@ -103,7 +103,10 @@ Lighttpd::Lighttpd(const Setup& setup)
     if (!setup.withoutSpool)
         fs::create_directories(spool());
     writeFile(m_folder / "users", "kx:secret\n");
-    if (m_tls) {
+    if (m_tls && !setup.certificate.empty()) {
+        fs::copy_file(setup.certificate, m_folder / "cert.pem");
+        fs::copy_file(setup.key, m_folder / "key.pem");
+    } else if (m_tls) {
         const std::string command =
             "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
             "-subj /CN=127.0.0.1 -keyout '" + (m_folder / "key.pem").string() + "' -out '" +
@@ -149,6 +152,8 @@ std::vector<std::string> Lighttpd::requestLines() const {
     }
     return requests;
 }
+
+std::string Lighttpd::log() const { return readFile(m_folder / "error.log"); }
 
 int Lighttpd::requests(const std::string& method) const {
     int count = 0;

@@ -22,6 +22,10 @@ public:
         std::string extra;
         // Leaves the "SPOOL" folder out of the served tree.
         bool withoutSpool = false;
+        // With `tls`: the server's certificate and key (PEM files); empty:
+        // a throw-away self-signed certificate.
+        std::string certificate;
+        std::string key;
     };
 
     explicit Lighttpd(const Setup& setup);
@@ -41,6 +45,8 @@ public:
     int requests(const std::string& method) const;
     // The requests the server has received so far, as "<method> <path>", in order.
     std::vector<std::string> requestLines() const;
+    // The server's error log, which holds every request head it received.
+    std::string log() const;
 
 private:
     bool start(const Setup& setup);
