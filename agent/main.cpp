@@ -7,6 +7,7 @@
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <new>
 
 #include <boost/filesystem/operations.hpp>
 
@@ -90,6 +91,9 @@ int main(int argc, char* argv[]) {
     }
     std::cout << "start" << std::endl;
     try {
+        // Tests reach the last resort through this hook.
+        if (std::getenv("KX_TEST_OUT_OF_MEMORY"))
+            throw std::bad_alloc();
         if (argc == 1)
             CTransferCoordinator::LaunchOwn();
         else

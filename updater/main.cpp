@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <new>
 
 #include <curl/curl.h>
 
@@ -33,6 +34,7 @@ const char* const help =
 void LogFailure(const char* what) {
     try {
         Logger::Stop();
+        Logger::Delete();
         Logger::Start(true);
         Logger::Write("run failed: %s", what);
         Logger::Stop();
@@ -56,6 +58,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     curl_global_init(CURL_GLOBAL_DEFAULT);
     try {
+        // Tests reach the last resort through this hook.
+        if (std::getenv("KX_TEST_OUT_OF_MEMORY"))
+            throw std::bad_alloc();
         if (argc == 1)
             RelaunchRun();
         else

@@ -76,7 +76,8 @@ struct Ended {
 
 // `program` with the argument "tmp" in `home`, with the short bounds; killed
 // after `limit`.
-Ended runProgram(const fs::path& home, const std::string& program, std::chrono::seconds limit) {
+Ended runProgram(const fs::path& home, const std::string& program, std::chrono::seconds limit,
+                 const char* hook = nullptr) {
     const fs::path out = home / "stdout.txt";
     const auto started = Clock::now();
     const pid_t child = fork();
@@ -85,6 +86,8 @@ Ended runProgram(const fs::path& home, const std::string& program, std::chrono::
             _exit(126);
         setenv("KX_TEST_TRANSFER_BOUNDS", kShortBounds, 1);
         setenv("KX_TEST_NO_PAUSES", "1", 1);
+        if (hook)
+            setenv(hook, "1", 1);
         const std::string path = std::string(KX_BINARY_DIR) + "/" + program;
         execl(path.c_str(), program.c_str(), "tmp", static_cast<char*>(nullptr));
         _exit(127);
@@ -234,5 +237,26 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) {
         return std::string(std::get<0>(info.param)) + "_" + kxtest::name(std::get<1>(info.param));
     });
+
+// ---- The last resort of both programs ----
+
+TEST_F(Installation, OutOfMemoryAtTheTopIsOneLogLineThenEndAndStatusZero) {
+    writeFile(home / "config.ini", "<KX><Config><Server>127.0.0.1</Server></Config></KX>\n");
+    const struct {
+        const char* program;
+        const char* logFolder;
+    } programs[] = {{"KX_Updater", "updatelog"}, {"KX_InventoryAGT", "log"}};
+    for (const auto& p : programs) {
+        SCOPED_TRACE(p.program);
+        const Ended run = runProgram(home, p.program, std::chrono::seconds(30), "KX_TEST_OUT_OF_MEMORY");
+        EXPECT_TRUE(run.ended);
+        ASSERT_FALSE(run.out.empty());
+        EXPECT_EQ(run.out.back(), "end");
+        std::string log;
+        for (const fs::directory_entry& file : fs::directory_iterator(home / p.logFolder))
+            log += readFile(file.path());
+        EXPECT_NE(log.find("run failed: std::bad_alloc"), std::string::npos) << log;
+    }
+}
 
 } // namespace
