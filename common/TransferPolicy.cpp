@@ -41,10 +41,11 @@ void Apply(CURL* handle, const Bounds& bounds, Kind kind, std::uint64_t maxBytes
            const char* product) {
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, bounds.connectSeconds);
-    // libcurl's stall rule is a rate: fewer than stallBytes per stallSeconds,
-    // averaged over stallSeconds. At least 1 byte a second.
-    const long rate = bounds.stallBytes / 30 > 0 ? bounds.stallBytes / 30 : 1;
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, rate);
+    // libcurl's stall rule is a rate kept up over the whole window: 1 KiB
+    // over the program's 30 s is 34 bytes a second. A test's shorter window
+    // keeps the rate.
+    const long rate = bounds.stallBytes / Bounds().stallSeconds;
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, rate > 0 ? rate : 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, bounds.stallSeconds);
     const long total = kind == Kind::Document ? bounds.documentSeconds
                                               : bounds.FileSeconds(maxBytes);

@@ -48,6 +48,10 @@ HostileServer::~HostileServer() {
 
 bool HostileServer::handle(int socket) {
     const Received request = readRequest(socket);
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_heads.push_back(request.head);
+    }
     if (request.target.compare(0, m_prefix.size(), m_prefix) == 0) {
         ++m_hostile;
         behave(socket);
@@ -62,6 +66,11 @@ bool HostileServer::handle(int socket) {
         sendAll(socket, answer(request.method == "PUT" ? 201 : request.method == "PROPFIND" ? 207 : 200,
                                "OK", found->second));
     return false;
+}
+
+std::vector<std::string> HostileServer::heads() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_heads;
 }
 
 // Goes on until the client gives up (a send fails) or the server stops.

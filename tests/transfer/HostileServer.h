@@ -15,7 +15,9 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "SocketServer.h"
 
@@ -34,6 +36,8 @@ public:
     int port() const { return m_server->port(); }
     // How many requests met the hostile answer.
     int hostileRequests() const { return m_hostile; }
+    // The head of every request received, in order.
+    std::vector<std::string> heads() const;
 
 private:
     bool handle(int socket);
@@ -44,6 +48,8 @@ private:
     std::map<std::string, std::string> m_good;
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_hostile{0};
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_heads;
     std::unique_ptr<SocketServer> m_server;
 };
 

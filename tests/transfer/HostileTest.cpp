@@ -21,6 +21,7 @@
 #include <openssl/evp.h>
 
 #include "HostileServer.h"
+#include "Version.h"
 
 namespace {
 
@@ -178,6 +179,8 @@ TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
     EXPECT_LT(run.seconds, kind.attempts * (kDocumentSeconds + 1) + 10);
     EXPECT_LT(run.peakKiB, kPeakKiB);
     EXPECT_GE(server.hostileRequests(), 1);
+    for (const std::string& head : server.heads())
+        EXPECT_NE(head.find("\r\nUser-Agent: KX_Updater/" KX_VERSION "\r\n"), std::string::npos) << head;
     if (kind.partial) {
         EXPECT_FALSE(fs::exists(home / "updatetmp" / kind.partial));
     }
@@ -227,6 +230,9 @@ TEST_P(AgentAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
     EXPECT_LT(run.seconds, 2 * (kDocumentSeconds + 1) + 10);
     EXPECT_LT(run.peakKiB, kPeakKiB);
     EXPECT_GE(server.hostileRequests(), 1);
+    for (const std::string& head : server.heads())
+        EXPECT_NE(head.find("\r\nUser-Agent: KX_InventoryAGT/" KX_VERSION "\r\n"), std::string::npos)
+            << head;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(home))
         EXPECT_NE(entry.path().filename().string().rfind("KX-", 0), 0u) << entry.path();
 }

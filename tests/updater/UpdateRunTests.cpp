@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <map>
 
+#include "LogText.h"
 #include "UpdateFixture.h"
 
 namespace {
@@ -321,6 +322,27 @@ TEST_F(HttpsUpdateRunTest, UpdateOverHttpsWithASelfSignedCertificate) {
     ASSERT_EQ(uploads.size(), 1u);
     EXPECT_EQ(uploads[0].pathInfo, "/0"); // no report for HostID 0, the log still goes
     EXPECT_EQ(server->RequestsFor("GET", "/complete/0/0"), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The completion answer is the server's text: it goes into the log as one
+// line, so it cannot forge lines that go back to the server with the log.
+TEST_F(UpdateRunTest, ACompletionAnswerCannotForgeLogLines) {
+    Configure();
+    Module("a.dat", "new");
+    Publish();
+    Installed("a.dat", "old");
+    WriteFile(server->www() / "complete" / "7" / "0",
+              "accepted\r\n2024/03/05 09:07:02|-|Launcher: FORGED\n" + std::string(300, 'z'));
+    Run();
+    const std::string uploaded = server->Uploads().at(0).parts["impfile"];
+    EXPECT_EQ(uploaded.find("\n2024/03/05 09:07:02|-|Launcher: FORGED"), std::string::npos);
+    const std::string expected = LogText::OneLine(
+        "accepted\r\n2024/03/05 09:07:02|-|Launcher: FORGED\n" + std::string(300, 'z'));
+    EXPECT_TRUE(Logged(("Complete: " + expected).substr(0, 199))) << uploaded;
 }
 
 } // namespace
