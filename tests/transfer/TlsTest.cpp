@@ -108,9 +108,9 @@ protected:
     std::unique_ptr<Lighttpd> serve() {
         Lighttpd::Setup setup;
         setup.tls = true;
-        setup.certificate = ca().file(std::string(GetParam().certificate) + ".pem");
-        setup.key = ca().file(std::string(GetParam().certificate) + ".key");
-        return std::make_unique<Lighttpd>(setup);
+        const std::string name = GetParam().certificate;
+        return std::make_unique<Lighttpd>(
+            setup, Lighttpd::Identity{ca().file(name + ".pem"), ca().file(name + ".key")});
     }
     std::string caFile() const {
         return *GetParam().caFile ? ca().file(GetParam().caFile) : std::string();

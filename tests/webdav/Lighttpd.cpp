@@ -95,7 +95,7 @@ bool waitForListener(int port, double seconds) {
     return false;
 }
 
-Lighttpd::Lighttpd(const Setup& setup)
+Lighttpd::Lighttpd(const Setup& setup, const Identity& identity)
     : m_folder(fs::temp_directory_path() / fs::unique_path("kx-lighttpd-%%%%-%%%%-%%%%")),
       m_tls(setup.tls) {
     fs::create_directories(m_folder / "htdocs");
@@ -103,9 +103,9 @@ Lighttpd::Lighttpd(const Setup& setup)
     if (!setup.withoutSpool)
         fs::create_directories(spool());
     writeFile(m_folder / "users", "kx:secret\n");
-    if (m_tls && !setup.certificate.empty()) {
-        fs::copy_file(setup.certificate, m_folder / "cert.pem");
-        fs::copy_file(setup.key, m_folder / "key.pem");
+    if (m_tls && !identity.certificate.empty()) {
+        fs::copy_file(identity.certificate, m_folder / "cert.pem");
+        fs::copy_file(identity.key, m_folder / "key.pem");
     } else if (m_tls) {
         const std::string command =
             "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "

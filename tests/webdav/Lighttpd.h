@@ -22,13 +22,15 @@ public:
         std::string extra;
         // Leaves the "SPOOL" folder out of the served tree.
         bool withoutSpool = false;
-        // With `tls`: the server's certificate and key (PEM files); empty:
-        // a throw-away self-signed certificate.
+    };
+    // With `tls`: the server's certificate and key (PEM files); empty: a
+    // throw-away self-signed certificate.
+    struct Identity {
         std::string certificate;
         std::string key;
     };
 
-    explicit Lighttpd(const Setup& setup);
+    explicit Lighttpd(const Setup& setup, const Identity& identity = Identity());
     Lighttpd() : Lighttpd(Setup()) {}
     ~Lighttpd();
     Lighttpd(const Lighttpd&) = delete;
