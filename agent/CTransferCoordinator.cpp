@@ -8,6 +8,7 @@
 
 #include "CHWInfoManager.h"
 #include "CSWInfoManager.h"
+#include "InputFile.h"
 #include "KX_WMIStruct.h"
 #include "PrivateFile.h"
 #include "utils.h"
@@ -62,6 +63,9 @@ void CTransferCoordinator::start() {
     hwManager.reset();
     swManager.reset();
     hwRecord = std::make_unique<tagWMISTRUCT>();
+    // An input the collectors will not read (a FIFO, a link, a folder, one
+    // too large) counts as missing; the log says which and why, once each.
+    const inputfile::RefusalLog refusals([this](const std::string& line) { log(line); });
 
     sendMessage(kHardwareReading, messageParams);
     runManager(hwManager, "CHWInfoManager", kHardwareDone, kHardwareFailed);

@@ -7,16 +7,18 @@
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <map>
 #include <new>
+#include <string>
 
 #include <boost/filesystem/operations.hpp>
 
+#include "CollectionScript.h"
 #include "CTransferCoordinator.h"
 #include "RunLock.h"
 
 namespace {
 
-const char* const kScript = "./macInventory.sh a";
 const char* const kVersion = "1.0.0.2";
 
 void runOnce() {
@@ -31,8 +33,7 @@ void runOnce() {
     }
 
     const std::time_t started = std::time(nullptr);
-    // The script's exit status tells nothing the result files don't.
-    (void)std::system(kScript);
+    const ScriptRun script = runCollectionScript();
 
     CTransferCoordinator coordinator;
     coordinator.runStatus().started = started;
@@ -40,14 +41,24 @@ void runOnce() {
     coordinator.setSrcDir(cwd.string());
     coordinator.init(result.string());
     coordinator.setVersion(kVersion);
-    try {
-        coordinator.start();
-        if (!coordinator.upload())
-            std::cout << "upload err" << std::endl;
-    } catch (const std::exception& e) {
-        std::cout << "run failed: " << e.what() << std::endl;
-        coordinator.runStatus().outcome = RunOutcome::RunFailed;
-        coordinator.runStatus().detail = e.what();
+    if (!script.message.empty()) {
+        std::map<std::string, std::string> none;
+        coordinator.sendMessage(script.message, none);
+    }
+    if (script.stopped) {
+        // What a stopped script left in "result" is no inventory to send.
+        coordinator.runStatus().outcome = RunOutcome::NoCollection;
+        coordinator.runStatus().detail = script.message;
+    } else {
+        try {
+            coordinator.start();
+            if (!coordinator.upload())
+                std::cout << "upload err" << std::endl;
+        } catch (const std::exception& e) {
+            std::cout << "run failed: " << e.what() << std::endl;
+            coordinator.runStatus().outcome = RunOutcome::RunFailed;
+            coordinator.runStatus().detail = e.what();
+        }
     }
     coordinator.cleanup();
     coordinator.writeRunStatus();

@@ -7,8 +7,7 @@
 
 #include <iconv.h>
 
-#include <boost/filesystem/fstream.hpp>
-#include <boost/filesystem/operations.hpp>
+#include "InputFile.h"
 
 namespace wmi {
 
@@ -34,12 +33,10 @@ std::string trim(const std::string& text) {
 
 std::map<std::string, std::string> parseMap(const boost::filesystem::path& file) {
     std::map<std::string, std::string> result;
-    boost::system::error_code ec;
-    if (!boost::filesystem::exists(file, ec))
+    const std::optional<std::string> text = inputfile::readInput(file.string(), inputfile::kTextLimit);
+    if (!text)
         return result;
-    boost::filesystem::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : inputfile::splitLines(*text)) {
         const size_t colon = line.find(':');
         if (colon == std::string::npos)
             continue;
@@ -49,13 +46,10 @@ std::map<std::string, std::string> parseMap(const boost::filesystem::path& file)
 }
 
 std::string singleLine(const boost::filesystem::path& file) {
-    boost::system::error_code ec;
-    if (!boost::filesystem::exists(file, ec))
+    const std::optional<std::string> text = inputfile::readInput(file.string(), inputfile::kTextLimit);
+    if (!text)
         return std::string();
-    boost::filesystem::ifstream in(file, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    return trim(line);
+    return trim(text->substr(0, text->find('\n')));
 }
 
 std::string UTF8toSJIS(const std::string& text) {

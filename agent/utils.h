@@ -14,10 +14,12 @@ std::string trim(const std::string& text);
 
 // The "key: value" lines of a file, key and value trimmed, split at the first
 // colon; lines without a colon are skipped, a later key replaces an earlier
-// one. Lines of any length are read whole. A missing file gives an empty map.
+// one. Lines of any length are read whole. A missing file, and one that is
+// not a regular file of at most 16 MiB (inputfile::readInput), gives an empty map.
 std::map<std::string, std::string> parseMap(const boost::filesystem::path& file);
 
-// The file's first line, trimmed; empty when the file is missing or empty.
+// The file's first line, trimmed; empty when the file is missing, empty or
+// refused as parseMap's is.
 std::string singleLine(const boost::filesystem::path& file);
 
 // The text (up to its first NUL) in Shift_JIS, at most 1023 bytes; the text

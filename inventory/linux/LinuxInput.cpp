@@ -2,17 +2,13 @@
 
 #include <cstdlib>
 
-#include <boost/filesystem/fstream.hpp>
+#include "InputFile.h"
 
 namespace linuxinput {
 
 std::vector<std::string> readLines(const boost::filesystem::path& file) {
-    std::vector<std::string> lines;
-    boost::filesystem::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
-    return lines;
+    const std::optional<std::string> text = inputfile::readInput(file.string(), inputfile::kTextLimit);
+    return text ? inputfile::splitLines(*text) : std::vector<std::string>();
 }
 
 bool beginsWith(const std::string& line, const std::string& prefix) {

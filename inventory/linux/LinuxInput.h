@@ -13,7 +13,8 @@
 
 namespace linuxinput {
 
-// The file's lines; a missing or unreadable file has none.
+// The file's lines; a missing or unreadable file, and one that is not a
+// regular file of at most 16 MiB in the folder (a link is not followed), has none.
 std::vector<std::string> readLines(const boost::filesystem::path& file);
 
 // True when `line` holds `prefix` at index 0.

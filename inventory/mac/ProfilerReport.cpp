@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <exception>
+#include <optional>
+
+#include "InputFile.h"
 
 namespace macos {
 
@@ -14,8 +17,11 @@ constexpr uint64_t kKbPerMb = 1024;
 } // namespace
 
 ProfilerReport::ProfilerReport(const boost::filesystem::path& file) {
+    const std::optional<std::string> bytes = inputfile::readInput(file.string(), inputfile::kPropertyListLimit);
+    if (!bytes)
+        return;
     try {
-        Plist::readPlist(file.string(), root_);
+        Plist::readPlist(bytes->data(), static_cast<long long>(bytes->size()), root_);
     } catch (const std::exception&) {
         return; // missing, unreadable or not a property list: as if absent
     }

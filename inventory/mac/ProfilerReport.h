@@ -25,7 +25,8 @@ namespace macos {
 
 class ProfilerReport {
 public:
-    // Reads the file whole. A missing or unreadable file, one that is not a
+    // Reads the file whole if it is a regular file of at most 256 MiB (a link
+    // is not followed). A missing, refused or unreadable file, one that is not a
     // property list, and one of another shape all give a report without items.
     explicit ProfilerReport(const boost::filesystem::path& file);
     ProfilerReport(const ProfilerReport&) = delete; // items() points into the tree

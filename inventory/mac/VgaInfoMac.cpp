@@ -1,8 +1,12 @@
 // The graphics adapters of a Mac.
-#include <boost/filesystem/fstream.hpp>
+#include <optional>
+#include <sstream>
+
+#include <boost/filesystem/path.hpp>
 
 #include "CHWInfoManager.h"
 #include "DisplayReport.h"
+#include "InputFile.h"
 
 namespace {
 
@@ -15,9 +19,13 @@ constexpr const char* kDisplayReport = "video";
 //   VRAM (Dynamic, Max): 1536 MB
 //   Resolution: 2880 x 1800 Retina
 //   Framebuffer Depth: 24-Bit Color (ARGB8888)
-// A missing file records nothing.
+// A missing or refused file records nothing.
 void CHWInfoManager::loadVgaInfo_mac(tagWMISTRUCT& record) {
-    boost::filesystem::ifstream in(boost::filesystem::path(sourceDir) / kDisplayReport, std::ios::binary);
+    const std::optional<std::string> text =
+        inputfile::readInput((boost::filesystem::path(sourceDir) / kDisplayReport).string(), inputfile::kTextLimit);
+    if (!text)
+        return;
+    std::istringstream in(*text);
     for (tagMONITORSTRUCT& monitor : macos::readDisplayReport(in))
         record.monitors.push_back(monitor);
 }

@@ -3,6 +3,7 @@
 // command line with status 2.
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -32,7 +33,8 @@ protected:
 
     // kxdump with `arguments` as the shell gets them.
     DumpRun kxdumpWith(const std::string& arguments) {
-        const std::string command = std::string("'") + KX_BINARY_DIR + "/kxdump' " + arguments + " >'" +
+        // A kxdump that blocks on its input fails the test instead of hanging it.
+        const std::string command = std::string("timeout 30 '") + KX_BINARY_DIR + "/kxdump' " + arguments + " >'" +
                                     (dir / "stdout").string() + "' 2>'" + (dir / "stderr").string() + "'";
         DumpRun run;
         const int rc = std::system(command.c_str());
@@ -272,6 +274,45 @@ TEST_F(KxDump, CommandLineHelpVersionAndUsage) {
         EXPECT_EQ(c.out.empty(), run.out.empty());
         EXPECT_EQ(run.err, c.err);
     }
+}
+
+// Anything but a regular file of at most 64 MiB is refused before it is read:
+// a FIFO would block the read, a device or a huge file would fill memory.
+struct NotAFile {
+    const char* what;
+    void (*arrange)(const fs::path& file);
+    const char* message; // the reason kxdump gives
+};
+void PrintTo(const NotAFile& c, std::ostream* os) { *os << c.what; }
+
+class KxDumpRefusesInput : public KxDump, public ::testing::WithParamInterface<NotAFile> {};
+
+TEST_P(KxDumpRefusesInput, BeforeReadingWithAMessageAndStatusOne) {
+    const fs::path file = dir / "input.dat";
+    GetParam().arrange(file);
+    const DumpRun run = kxdump(file);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "kxdump: " + file.string() + ": " + GetParam().message + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, KxDumpRefusesInput,
+    ::testing::Values(
+        NotAFile{"fifo", [](const fs::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }, "not a regular file"},
+        NotAFile{"link to /dev/zero", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); },
+                 "not a regular file"},
+        NotAFile{"one byte over 64 MiB",
+                 [](const fs::path& f) {
+                     writeFile(f, "");
+                     fs::resize_file(f, (uint64_t(64) << 20) + 1); // sparse: nothing is written
+                 },
+                 "larger than 64 MiB"}));
+
+TEST_F(KxDump, LinkToADataFileIsFollowed) {
+    writeFile(dir / "good.dat", kValid);
+    fs::create_symlink(dir / "good.dat", dir / "link.dat");
+    EXPECT_EQ(kxdump(dir / "link.dat").status, 0);
 }
 
 TEST_F(KxDump, ValidSoftwareFixtureIsAccepted) { // the base of the refusal table

@@ -1,15 +1,17 @@
 // kxdump FILE: prints a KX20 data file (hardware or software) as JSON.
 // Exit status 0 when printed; 1 when the file cannot be read or is not one
 // complete data file (said on standard error, with the system's reason for
-// a file that cannot be read); 2 for a wrong command line.
+// a file that cannot be read); 2 for a wrong command line. Only a regular
+// file of at most kLargestFile bytes is read: a FIFO, a device or a larger
+// file is refused before reading, so kxdump neither blocks nor fills memory.
 
-#include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
 
+#include "InputFile.h"
 #include "KxReader.h"
 #include "Version.h"
 
@@ -24,24 +26,8 @@ const char* const kHelp =
     "  --help     print this text\n"
     "  --version  print the version\n";
 
-// The whole file; false with the system's reason when it cannot be read.
-bool readWhole(const std::string& name, std::string& content, std::string& reason) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        content.append(buffer, got);
-    const bool failed = std::ferror(file) != 0;
-    const int code = errno;
-    std::fclose(file);
-    if (failed)
-        reason = std::strerror(code);
-    return !failed;
-}
+// Far above any data file the agent writes (a few MiB for the largest software lists).
+constexpr uint64_t kLargestFile = uint64_t(64) << 20;
 
 } // namespace
 
@@ -60,13 +46,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         const std::string name = argv[1];
-        std::string content, reason;
-        if (!readWhole(name, content, reason)) {
-            std::cerr << "kxdump: " << name << ": " << reason << '\n';
+        const inputfile::Contents file =
+            inputfile::readRegularFile(name, kLargestFile, inputfile::Links::Followed);
+        if (file.status != inputfile::Contents::Status::Read) {
+            std::cerr << "kxdump: " << name << ": " << file.reason << '\n';
             return 1;
         }
         try {
-            std::cout << kx::readDataFile(content).dump(2) << '\n';
+            std::cout << kx::readDataFile(file.bytes).dump(2) << '\n';
         } catch (const kx::FormatError& e) {
             std::cerr << "kxdump: " << name << ": " << e.what() << '\n';
             return 1;
