@@ -20,7 +20,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char* const kShell = "/bin/sh";
-const char* const kScript = "./macInventory.sh a";
+// "exec": the script itself leads the group, so the grace after SIGTERM lasts
+// until the script has ended (and run its own clean-up), not just the shell.
+const char* const kScript = "exec ./macInventory.sh a";
 constexpr std::chrono::milliseconds kGrace = std::chrono::seconds(5);
 constexpr std::chrono::milliseconds kLongestPause = std::chrono::milliseconds(50);
 
