@@ -69,7 +69,7 @@ TEST_F(InputFile, OnlyRegularFilesWithinTheLimitAreRead) {
          Links::Followed, Status::Refused, "not a regular file"},
         {"fifo opens without blocking", fifo, Links::NotFollowed, Status::Refused, "not a regular file"},
         {"folder", [](const fs::path& f, const fs::path&) { fs::create_directory(f); }, Links::NotFollowed,
-         Status::Refused, "a folder, not a file"},
+         Status::Refused, "Is a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -119,7 +119,7 @@ TEST_F(InputFile, EachRefusedInputIsReportedOnceToTheInnermostLog) {
         EXPECT_FALSE(inputfile::readInput((folder / "app").string(), 100));
     }
     EXPECT_FALSE(inputfile::readInput((folder / "app").string(), 100)); // no log in scope: not reported
-    EXPECT_EQ(outer, std::vector<std::string>{"input refused: " + (folder / "app").string() + ": a folder, not a file"});
+    EXPECT_EQ(outer, std::vector<std::string>{"input refused: " + (folder / "app").string() + ": Is a directory"});
     EXPECT_EQ(inner, std::vector<std::string>{"input refused: " + folder.string() +
                                               "/os\\nforged: a symbolic link, not followed"});
 }
