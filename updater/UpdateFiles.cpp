@@ -1,25 +1,26 @@
-// Download, backup and replacement of the selected files.
+// Download of the selected files and their preparation for the transaction.
 //
-//   updatetmp/<name>  --DownloadFiles-->  verified staged file
-//   <dir>/<name>      --BackupFiles---->  backup/<YYYYmmddHHMM>_<name>, then removed
-//   staged file       --UpdateFiles---->  <dir>/<name>
+//   modules/<name> on the server  --DownloadFiles-->  updatetmp/modules/<name>, verified
+//   updatetmp/modules/<name>      --PrepareFiles--->  <dir>/.kxupd-new-<name>, ready:
+//       same file system as its target, final permission bits, flushed to disk
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <system_error>
-#include <vector>
 
 #include "Downloader.h"
+#include "DurableFile.h"
 #include "File.h"
 #include "Logger.h"
+#include "ModuleName.h"
+#include "TestHook.h"
 #include "Updater.h"
 
 namespace fs = std::filesystem;
@@ -28,64 +29,9 @@ namespace {
 
 const int fileAttempts = 5;
 const unsigned downloadPauseSeconds = 10;
-const unsigned copyPauseSeconds = 1;
-
-bool Exists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(fs::status(path, error));
-}
-
-void Remove(const std::string& path) {
-    std::error_code error;
-    fs::remove(path, error);
-}
 
 bool SameDigest(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
-}
-
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-// Copies `from` to a new file `to`; never replaces or writes through an
-// existing name (a symbolic link included). A partial copy is removed.
-bool CopyNoReplace(const std::string& from, const std::string& to) {
-    Descriptor source{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (source.fd < 0)
-        return false;
-    Descriptor target{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755)};
-    if (target.fd < 0)
-        return false;
-    std::vector<char> chunk(1 << 20);
-    bool copied = true;
-    for (;;) {
-        ssize_t got = ::read(source.fd, chunk.data(), chunk.size());
-        if (got <= 0) {
-            copied = got == 0;
-            break;
-        }
-        for (ssize_t done = 0; copied && done < got;) {
-            ssize_t put = ::write(target.fd, chunk.data() + done, static_cast<size_t>(got - done));
-            copied = put > 0;
-            done += put > 0 ? put : 0;
-        }
-        if (!copied)
-            break;
-    }
-    struct stat status;
-    if (copied && ::fstat(source.fd, &status) == 0)
-        ::fchmod(target.fd, status.st_mode & 07777);
-    if (::close(target.fd) != 0)
-        copied = false;
-    target.fd = -1;
-    if (!copied)
-        Remove(to);
-    return copied;
 }
 
 std::string BackupStem() {
@@ -97,6 +43,13 @@ std::string BackupStem() {
     return stem;
 }
 
+// The updater and the agent are never removed by an entry that only stages
+// them: a machine without either is lost to the fleet.
+bool IsProgram(const _updateListData& entry) {
+    return (entry.dir.empty() || entry.dir == ".") &&
+           (entry.name == "KX_Updater" || entry.name == "KX_InventoryAGT");
+}
+
 } // namespace
 
 // Up to five downloads of one entry into its staged file; true when one
@@ -104,7 +57,7 @@ std::string BackupStem() {
 // version mismatch.
 bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry) {
     std::string staged = StagedFile(entry);
-    std::string path = modulesPath + "/" + entry.name;
+    std::string path = modulesPath + "/" + PercentEncodeSegment(entry.name);
     for (int attempt = 1;; ++attempt) {
         std::string hash;
         bool mismatch = false;
@@ -138,6 +91,8 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
 
 bool Updater::DownloadFiles() {
     Logger::Write("DownloadFiles: %d file(s)", static_cast<int>(updateEntries.size()));
+    std::error_code error;
+    fs::create_directory(fs::path(StagingDir()) / "modules", error);
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
     downloadedEntries.clear();
     for (const _updateListData& entry : updateEntries) {
@@ -153,118 +108,100 @@ bool Updater::DownloadFiles() {
                                       return accepted.name == entry.name;
                                   });
         if (!shared)
-            Remove(StagedFile(entry));
+            durable::RemoveFile(StagedFile(entry));
     }
     return !downloadedEntries.empty();
 }
 
-bool Updater::BackupFiles() {
-    ReadList();
-    std::string backupDir = (fs::path(workDir) / "backup").string();
+// One file made ready at `file.ready`: the staged file itself renamed there,
+// or (when the staged file must stay, or lies on another file system) a
+// verified copy of it. Permission bits: the installed file's, else 0755 for a
+// program and 0644 for anything else.
+bool Updater::MakeReady(const Placement& file, bool keepStaged) {
+    fs::path dir = fs::path(file.target).parent_path();
     std::error_code error;
-    fs::create_directory(backupDir, error);
-    for (const _updateListData& entry : listEntries) {
-        // Only what this run downloaded and verified may cost an installed file.
-        if (!WasDownloaded(entry) || !Exists(StagedFile(entry)))
-            continue;
-        std::string installed;
-        if (!InstalledFile(entry, "BackupFiles", installed) || !Exists(installed))
-            continue;
-        std::string stem;
-        if (!File::GetVersion(installed.c_str(), stem))
-            stem = BackupStem();
-        std::string backup = (fs::path(backupDir) / (stem + "_" + entry.name)).string();
-        std::string orgHash;
-        digests.GetFile(installed, orgHash);
-        Logger::Write("BackupFiles: org hash:%s", orgHash.c_str());
-        for (int attempt = 1;; ++attempt) {
-            if (CopyNoReplace(installed, backup)) {
-                std::string dstHash;
-                digests.GetFile(backup, dstHash);
-                if (SameDigest(dstHash, orgHash)) {
-                    Logger::Write("BackupFiles: dst hash:%s", dstHash.c_str());
-                    struct stat status;
-                    if (::stat(installed.c_str(), &status) == 0)
-                        replacedModes[installed] = status.st_mode & 07777;
-                    Remove(installed);
-                    break;
-                }
-                Remove(backup); // our own copy, unverified
-            }
-            if (attempt == fileAttempts) {
-                Logger::Write("BackupFiles: error");
-                break;
-            }
-            sleep(copyPauseSeconds);
-        }
-    }
-    return true;
-}
-
-// One attempt to put a verified staged file at `target`, never replacing an
-// existing file. On one file system the staged file is renamed into place
-// (atomic, nothing copied); across file systems, or when the staged file must
-// stay for a later entry, it is copied and the copy verified.
-bool Updater::PutInPlace(const std::string& staged, const std::string& target,
-                         const std::string& stagedHash, bool keepStaged) {
-    if (!keepStaged) {
-        if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-            return true;
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS)
+    if (!fs::is_directory(dir, error))
+        fs::create_directory(dir, error);
+    durable::RemoveFile(file.ready);
+    bool moved = !keepStaged && ::rename(file.staged.c_str(), file.ready.c_str()) == 0;
+    if (!moved) {
+        if (!keepStaged && errno != EXDEV)
             return false;
+        std::string stagedHash, readyHash;
+        if (!durable::LinkOrCopy(file.staged, file.ready) ||
+            !digests.GetFile(file.staged, stagedHash) || !digests.GetFile(file.ready, readyHash) ||
+            !SameDigest(stagedHash, readyHash)) {
+            durable::RemoveFile(file.ready);
+            return false;
+        }
     }
-    if (!CopyNoReplace(staged, target))
-        return false;
-    std::string targetHash;
-    digests.GetFile(target, targetHash);
-    if (!SameDigest(targetHash, stagedHash)) {
-        Remove(target); // our own copy, unverified
-        return false;
-    }
-    if (!keepStaged)
-        Remove(staged);
-    return true;
+    struct stat installed;
+    mode_t mode;
+    if (::stat(file.target.c_str(), &installed) == 0)
+        mode = installed.st_mode & 07777;
+    else
+        mode = durable::LooksExecutable(file.ready) ? 0755 : 0644;
+    return ::chmod(file.ready.c_str(), mode) == 0 && durable::SyncFile(file.ready);
 }
 
-bool Updater::UpdateFiles() {
-    Logger::Write("UpdateFiles: start %d file(s)", static_cast<int>(downloadedEntries.size()));
-    for (auto entry = downloadedEntries.begin(); entry != downloadedEntries.end(); ++entry) {
-        if (entry->skipReplace)
-            continue;
+bool Updater::PrepareFiles() {
+    plan.clear();
+    std::string stem = BackupStem();
+    std::string backupDir = (fs::path(workDir) / "backup").string();
+    std::set<std::string> targets;
+    for (const _updateListData& entry : downloadedEntries) {
         std::string target;
-        if (!InstalledFile(*entry, "UpdateFiles", target))
+        if (!InstalledFile(entry, "PrepareFiles", target) || !targets.insert(target).second)
             continue;
-        if (!entry->dir.empty() && entry->dir != ".") {
-            std::error_code error;
-            fs::path dir = fs::path(workDir) / entry->dir;
-            if (!fs::is_directory(dir, error))
-                fs::create_directory(dir, error);
-        }
-        Logger::Write("UpdateFiles: [%s]", entry->name.c_str());
-        std::string staged = StagedFile(*entry);
-        if (!Exists(staged))
+        std::error_code error;
+        bool installed = fs::exists(fs::status(target, error));
+        if (entry.skipReplace && (!installed || IsProgram(entry)))
             continue;
-        // Entries of the same name share one staged file: it stays while a
-        // later entry still needs it.
-        bool keepStaged = std::any_of(entry + 1, downloadedEntries.end(),
-                                      [&](const _updateListData& later) {
-                                          return later.name == entry->name && !later.skipReplace;
-                                      });
-        std::string stagedHash;
-        digests.GetFile(staged, stagedHash);
-        for (int attempt = 1;; ++attempt) {
-            if (PutInPlace(staged, target, stagedHash, keepStaged)) {
-                auto mode = replacedModes.find(target);
-                if (mode != replacedModes.end())
-                    ::chmod(target.c_str(), mode->second);
-                break;
-            }
-            if (attempt == fileAttempts) {
-                Logger::Write("UpdateFiles: error");
-                return false;
-            }
-            sleep(copyPauseSeconds);
+        Placement file;
+        file.name = entry.name;
+        file.target = target;
+        file.staged = StagedFile(entry);
+        if (!entry.skipReplace)
+            file.ready = (fs::path(target).parent_path() /
+                          (std::string(kUpdaterFilePrefix) + "new-" + entry.name))
+                             .string();
+        if (installed) {
+            std::string version;
+            if (!File::GetVersion(target.c_str(), version))
+                version = stem;
+            file.backup = (fs::path(backupDir) / (version + "_" + entry.name)).string();
         }
+        plan.push_back(file);
+    }
+    if (plan.empty())
+        return true;
+    if (!WriteJournal(JournalFile(), workDir, JournalState::Prepared, plan)) {
+        Logger::Write("PrepareFiles: error [%s]", "journal");
+        return false;
+    }
+    for (auto file = plan.begin(); file != plan.end(); ++file) {
+        if (file->ready.empty())
+            continue;
+        // A staged file stays while a later file or a staged-only entry needs it.
+        bool keepStaged =
+            std::any_of(file + 1, plan.end(),
+                        [&](const Placement& later) {
+                            return later.staged == file->staged && !later.ready.empty();
+                        }) ||
+            std::any_of(downloadedEntries.begin(), downloadedEntries.end(),
+                        [&](const _updateListData& entry) {
+                            return entry.skipReplace && StagedFile(entry) == file->staged;
+                        });
+        if (!MakeReady(*file, keepStaged)) {
+            Logger::Write("PrepareFiles: error [%s]", file->name.c_str());
+            Abandon(plan);
+            return false;
+        }
+    }
+    if (FaultAt("staged")) {
+        Logger::Write("PrepareFiles: error [%s]", plan.back().name.c_str());
+        Abandon(plan);
+        return false;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // select the entries whose installed file differs.
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -95,10 +96,17 @@ bool Updater::ReadList() {
 bool Updater::CheckList() {
     Logger::Write("CheckList: %d", static_cast<int>(listEntries.size()));
     updateEntries.clear();
+    refusals = 0;
     for (const _updateListData& entry : listEntries) {
         std::string installed;
         if (!InstalledFile(entry, "CheckList", installed))
             continue;
+        // Only a regular file can be kept in "backup" and replaced whole.
+        struct stat status;
+        if (::stat(installed.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            Refused("CheckList", entry, "not a regular file");
+            continue;
+        }
         if (!Exists(installed)) {
             Logger::Write("CheckList: new file [%s]", entry.name.c_str());
             updateEntries.push_back(entry);
@@ -132,6 +140,8 @@ bool Updater::CheckList() {
             }
         }
     }
+    if (refusals > maxRefusalLines)
+        Logger::Write("CheckList: refused %d more", refusals - maxRefusalLines);
     if (updateEntries.empty()) {
         Logger::Write("CheckList: 0");
         return false;

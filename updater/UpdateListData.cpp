@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "ModuleName.h"
+
 namespace {
 
 // Fields at every "|": an empty field between two bars counts, an empty
@@ -46,25 +48,7 @@ std::vector<_updateListData> ParseList(std::istream& text) {
 }
 
 const char* UntrustedPathReason(const _updateListData& entry) {
-    const std::string& name = entry.name;
-    if (name.empty() || name == "." || name == "..")
-        return "file name not allowed";
-    if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
-        return "file name holds a path separator or NUL";
-    const std::string& dir = entry.dir;
-    if (dir.find('\0') != std::string::npos)
-        return "directory holds NUL";
-    if (!dir.empty() && dir[0] == '/')
-        return "directory is absolute";
-    int depth = 0;
-    std::istringstream parts(dir);
-    std::string part;
-    while (std::getline(parts, part, '/')) {
-        if (part.empty() || part == ".")
-            continue;
-        depth += part == ".." ? -1 : 1;
-        if (depth < 0)
-            return "directory leads out of the working directory";
-    }
-    return nullptr;
+    if (const char* problem = ModuleNameProblem(entry.name))
+        return problem;
+    return ModuleDirProblem(entry.dir);
 }

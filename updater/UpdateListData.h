@@ -25,8 +25,7 @@ bool ParseListLine(const std::string& line, _updateListData& entry);
 // Every entry of the list text, in line order (duplicates kept).
 std::vector<_updateListData> ParseList(std::istream& text);
 
-// Why the entry's name or directory cannot be trusted as written (a name that
-// is empty, "." or "..", or holds "/", "\" or NUL; a directory that is
-// absolute, holds NUL or climbs out with ".."), or nullptr when both are
-// acceptable as text. Symbolic links are checked by the updater on disk.
+// Why the entry's name or directory cannot be trusted as written (the module
+// name rule of ModuleName.h), or nullptr when both are acceptable as text.
+// Symbolic links are checked by the updater on disk.
 const char* UntrustedPathReason(const _updateListData& entry);

@@ -163,8 +163,21 @@ bool Updater::LaunchOwn(std::string& message) {
 
 std::string Updater::StagingDir() const { return (fs::path(workDir) / stagingDirName).string(); }
 
+// Downloads lie in a folder of their own, so that no module name can meet the
+// updater's own files ("list.txt", the journal).
 std::string Updater::StagedFile(const _updateListData& entry) const {
-    return (fs::path(StagingDir()) / entry.name).string();
+    return (fs::path(StagingDir()) / "modules" / entry.name).string();
+}
+
+std::string Updater::JournalFile() const { return (fs::path(StagingDir()) / "journal").string(); }
+
+// One log line per refused entry; a hostile list of many thousand entries
+// costs the check step's log a hundred lines and a count (CheckList ends it).
+void Updater::Refused(const char* step, const _updateListData& entry, const char* reason) {
+    if (std::string(step) == "CheckList" && ++refusals > maxRefusalLines)
+        return;
+    Logger::Write("%s: refused [%s] dir [%s]: %s", step, entry.name.c_str(), entry.dir.c_str(),
+                  reason);
 }
 
 bool Updater::InstalledFile(const _updateListData& entry, const char* step, std::string& path) {
@@ -188,8 +201,7 @@ bool Updater::InstalledFile(const _updateListData& entry, const char* step, std:
             reason = "path lies in the staging directory";
     }
     if (reason) {
-        Logger::Write("%s: refused [%s] dir [%s]: %s", step, entry.name.c_str(),
-                      entry.dir.c_str(), reason);
+        Refused(step, entry, reason);
         return false;
     }
     path = installed.string();

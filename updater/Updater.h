@@ -1,8 +1,15 @@
 #pragma once
 // One update run, started in the installation directory:
 //
-//   DownloadList → ReadList → CheckList → DownloadFiles → StopTarget
-//   → BackupFiles → UpdateFiles → StartTarget → Complete → Result
+//   Recover → DownloadList → ReadList → CheckList → DownloadFiles
+//   → PrepareFiles → StopTarget → BackupFiles → UpdateFiles → StartTarget
+//   → Complete → Result
+//
+// The files are replaced as one transaction: every new file is downloaded,
+// verified and made ready beside its target before anything installed is
+// touched; each old file is kept in "backup" and the new one renamed over it,
+// so a target path never lacks a complete file; a failure puts every file of
+// the run back, and a journal lets the next run undo one that was killed.
 //
 // Settings come from "config.ini" (section "Config") and "update.ini"
 // (sections "Update", "Stop", "Start"); every path is built from the working
@@ -10,12 +17,12 @@
 // untrusted: nothing is written, backed up or removed outside that directory.
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "DigestCache.h"
 #include "Downloader.h"
+#include "Journal.h"
 #include "UpdateListData.h"
 
 class Updater {
@@ -37,8 +44,20 @@ public:
     bool ReadList();
     bool CheckList();
 
+    // Undoes a transaction an earlier run left unfinished; false when that
+    // could not be done completely (the run must then touch nothing else).
+    bool Recover();
+
     bool DownloadFiles();
+    // Makes every downloaded file ready beside its target (same file system,
+    // final permission bits, flushed); false, with everything made ready
+    // removed again, when one cannot be.
+    bool PrepareFiles();
+    // Keeps each file about to be replaced or removed in "backup"; false,
+    // with the ready files removed, when one cannot be kept.
     bool BackupFiles();
+    // Puts the ready files in place; false, after putting back every file of
+    // the run, when one cannot be.
     bool UpdateFiles();
 
     bool StopTarget();
@@ -53,9 +72,16 @@ private:
     // `step`) when the entry's path is untrusted or leads outside.
     bool InstalledFile(const _updateListData& entry, const char* step, std::string& path);
     bool WasDownloaded(const _updateListData& entry) const;
+    std::string JournalFile() const;
+    void Refused(const char* step, const _updateListData& entry, const char* reason);
     bool DownloadEntry(Downloader& downloader, const _updateListData& entry);
-    bool PutInPlace(const std::string& staged, const std::string& target,
-                    const std::string& stagedHash, bool keepStaged);
+    bool MakeReady(const Placement& file, bool keepStaged);
+    bool MakeBackup(const Placement& file, std::string& orgHash, std::string& dstHash);
+    // Removes the ready files and the journal of a transaction that placed nothing.
+    void Abandon(const std::vector<Placement>& files);
+    // Puts every file of `files` back as it was before the transaction; the
+    // journal goes when that succeeded for all.
+    bool RollBack(const std::vector<Placement>& files);
     void ReadCommands(const char* section, std::vector<std::string>& commands);
     void ReadTransferSettings(const std::string& config, const std::string& update);
 
@@ -79,7 +105,9 @@ private:
 
     Sleep sleep;
     DigestCache digests;
-    // Permission bits of the installed files BackupFiles removed, given to
-    // their replacements (a replaced program stays executable).
-    std::map<std::string, unsigned> replacedModes;
+    // The files of this run's transaction, in list order.
+    std::vector<Placement> plan;
+    // CheckList refusals so far; beyond a hundred they are only counted.
+    static const int maxRefusalLines = 100;
+    int refusals = 0;
 };

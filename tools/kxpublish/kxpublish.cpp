@@ -12,6 +12,8 @@
 // "-s NAME" (downloaded but not put in place), else "0". LIST_HASH_FILE
 // receives the MD5 of LIST_FILE's bytes as 32 lower-case hexadecimal digits
 // with nothing after them. Both files are replaced whole, never half-written.
+// A file whose name the updater would refuse (see ModuleName.h) stops the
+// tool with a message, and nothing is written.
 //
 // Exit status: 0 written, 1 failed (said on standard error, with the
 // system's reason for a file that cannot be read or written), 2 wrong
@@ -99,12 +101,9 @@ bool ListLine(const fs::path& file, const Options& options, std::string& line) {
     entry.name = file.filename().string();
     auto dir = options.dirs.find(entry.name);
     entry.dir = dir == options.dirs.end() ? "." : dir->second;
-    const std::string forbidden("|\r\n", 3);
-    if (entry.name.find_first_of(forbidden) != std::string::npos ||
-        entry.dir.find_first_of(forbidden) != std::string::npos)
-        return Fail("cannot be listed (holds \"|\" or a line break): " + entry.name);
+    // The updater's own rule: a name it would refuse is never listed.
     if (const char* reason = UntrustedPathReason(entry))
-        return Fail(entry.name + " in [" + entry.dir + "]: " + reason);
+        return Fail("cannot be listed: " + entry.name + " in [" + entry.dir + "]: " + reason);
     if (!Hash::GetFile(file.c_str(), entry.hash))
         return Fail("cannot read " + file.string() + ": " + std::strerror(errno));
     line = entry.name + "|0|" + entry.dir + "|" + entry.hash + "|" +

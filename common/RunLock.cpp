@@ -6,10 +6,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-RunLock::RunLock() {
-    // O_CLOEXEC: the collection script and any process it leaves behind must
-    // not inherit (and so prolong) the lock.
-    const int dir = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+RunLock::RunLock(const char* folder) {
+    const int dir = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return; // cannot lock here: run unguarded rather than not at all
     if (::flock(dir, LOCK_EX | LOCK_NB) != 0) {
