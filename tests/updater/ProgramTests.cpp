@@ -107,7 +107,7 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
               fs::perms(0755));
     EXPECT_EQ(InstalledContent("plugins/helper.dat"), "a new helper");
     EXPECT_FALSE(fs::exists(install / "settings.xml"));
-    EXPECT_EQ(ReadFile(install / "updatetmp" / "settings.xml"), "<new/>");
+    EXPECT_EQ(ReadFile(install / "updatetmp" / "modules" / "settings.xml"), "<new/>");
     EXPECT_EQ(InstalledContent("started.txt"), workDir + "\n");
 
     std::map<std::string, std::string> backups;

@@ -232,24 +232,30 @@ TEST_F(UpdateRunTest, CarriageReturnsOfACrlfListStayInTheLastField) {
     EXPECT_EQ(InstalledContent("a.dat"), "a");
     EXPECT_EQ(InstalledContent("b.dat"), "b, new");
     EXPECT_FALSE(fs::exists(install / "c.dat"));
-    EXPECT_EQ(ReadFile(install / "updatetmp" / "c.dat"), "c, new");
+    EXPECT_EQ(ReadFile(install / "updatetmp" / "modules" / "c.dat"), "c, new");
 }
 
-TEST_F(UpdateRunTest, FailedReplacementSkipsStartCommandsAndTheReport) {
+TEST_F(UpdateRunTest, FileWhereTheFolderShouldBeStopsTheUpdateBeforeAnythingIsStopped) {
     Configure(Settings().Stop({"agent.exe"}).Start({"touch started"}));
     Module("a.dat", "new");
+    Module("b.dat", "new b");
     Publish("-d a.dat=sub");
     Installed("sub", "a file where the folder should be");
+    Installed("b.dat", "old b");
     WriteFile(server->www() / "complete" / "7" / "0", "accepted");
     Run();
 
-    EXPECT_TRUE(Logged("fail:[agent.exe]"));
-    EXPECT_EQ(Log().back(), "UpdateFiles: error");
-    EXPECT_EQ(pauses, (std::vector<unsigned>{1, 1, 1, 1}));
+    EXPECT_EQ(Log().back(), "PrepareFiles: error [a.dat]");
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_FALSE(Logged("Terminator: "));
     EXPECT_FALSE(Logged("Launcher: "));
     EXPECT_FALSE(fs::exists(install / "started"));
     EXPECT_EQ(server->RequestsFor("GET", "/complete/7/0"), 0);
-    EXPECT_EQ(ReadFile(install / "updatetmp" / "a.dat"), "new");
+    EXPECT_EQ(InstalledContent("sub"), "a file where the folder should be");
+    EXPECT_EQ(InstalledContent("b.dat"), "old b"); // the set is replaced whole or not at all
+    EXPECT_FALSE(fs::exists(install / "backup"));
+    EXPECT_FALSE(fs::exists(install / "updatetmp" / "journal"));
+    ExpectLogUploadedOnce();
 }
 
 TEST_F(UpdateRunTest, EntriesSharingAStagedFileAreBothPutInPlace) {
