@@ -239,16 +239,21 @@ TEST(Kxpublish, RefusesWhatTheUpdaterCouldNotReadOrWouldRefuse) {
         {"a.dat", "-d a.dat=/opt/kx"},
         {"a.dat", "-s missing.dat"},
         {"a.dat", "-d a.dat"},
+        {"a\tb.dat", ""},
+        {".kxupd-new-a.dat", ""},
+        {"a.dat", "-d a.dat=sub/.kxupd-new"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file + " " + c.arguments);
         TempDir dir;
         WriteFile(dir.path() / "modules" / c.file, "x");
         int status = -1;
-        Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " + c.arguments +
-                    " modules list.txt list.md5 2>/dev/null",
-                &status);
+        std::string output =
+            Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " + c.arguments +
+                        " modules list.txt list.md5 2>&1",
+                    &status);
         EXPECT_NE(status, 0);
+        EXPECT_EQ(output.rfind("kxpublish: ", 0), 0u) << output;
         EXPECT_FALSE(fs::exists(dir.path() / "list.txt"));
         EXPECT_FALSE(fs::exists(dir.path() / "list.md5"));
     }

@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "ModuleName.h"
 #include "UpdateListData.h"
 
 namespace {
@@ -78,6 +79,17 @@ TEST(UpdateListPaths, UntrustedNamesAndDirectoriesAreRefused) {
         {"a.dat", "sub/../other", false},
         {"a.dat", "./sub", false},
         {"..a.dat", "", false},
+        {"with space #?%.dat", "", false},
+        {"\xc3\xb1" "and\xc3\xba.dat", "d\xc3\xadr", false},
+        {"list.txt", "", false},
+        {".kxupd", "", false},
+        {".kxupd-new-a.dat", "", true}, // the updater's own files beside a target
+        {"a.dat", "sub/.kxupd-x", true},
+        {"a\tb.dat", "", true},
+        {"a\rb.dat", "", true},
+        {"a\x7f.dat", "", true},
+        {"a.dat", "su\nb", true},
+        {"a|b.dat", "", true},
         {"", "", true},
         {".", "", true},
         {"..", "", true},
@@ -100,6 +112,18 @@ TEST(UpdateListPaths, UntrustedNamesAndDirectoriesAreRefused) {
         entry.dir = c.dir;
         EXPECT_EQ(UntrustedPathReason(entry) != nullptr, c.refused);
     }
+}
+
+TEST(ModuleUrl, EachNameIsOneSegmentWithOnlyUnreservedCharactersKept) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"KX_InventoryAGT", "KX_InventoryAGT"},
+        {"a-b.c_d~e", "a-b.c_d~e"},
+        {"with space.dat", "with%20space.dat"},
+        {"#?%+&=;:@", "%23%3F%25%2B%26%3D%3B%3A%40"},
+        {"\xc3\xb1", "%C3%B1"},
+    };
+    for (const auto& [name, encoded] : cases)
+        EXPECT_EQ(PercentEncodeSegment(name), encoded) << name;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <map>
@@ -211,6 +212,67 @@ TEST_F(UpdateRunTest, HostileListEntriesAreRefusedAndNothingOutsideChanges) {
     EXPECT_TRUE(fs::is_symlink(install / "dangling"));
     EXPECT_FALSE(fs::exists(root.path() / "escape.txt"));
     EXPECT_TRUE(Logged("DownloadFiles: 1 file(s)"));
+}
+
+TEST_F(UpdateRunTest, ManyRefusedEntriesCostAHundredLogLinesAndACount) {
+    std::string list;
+    for (int i = 0; i < 150; ++i)
+        list += "../x" + std::to_string(i) + "|0|.|" + Md5Of("x") + "|0\n";
+    ServeList(list);
+    Configure();
+    Run();
+    int refusals = 0;
+    for (const std::string& message : Log())
+        refusals += message.rfind("CheckList: refused [", 0) == 0;
+    EXPECT_EQ(refusals, 100);
+    EXPECT_TRUE(Logged("CheckList: refused 50 more"));
+    EXPECT_EQ(Log().back(), "no update");
+}
+
+// A folder, or anything else that is not a regular file, where a listed file
+// should be: refused before anything is touched; the rest is installed.
+TEST_F(UpdateRunTest, EntryNamingAnExistingFolderOrPipeIsRefusedAndTheRestInstalled) {
+    Installed("docs/readme.txt", "the operator's notes");
+    ASSERT_EQ(::mkfifo((install / "pipe.dat").c_str(), 0644), 0);
+    Installed("KX_InventoryAGT", "old agent");
+    Installed("macInventory.sh", "old script");
+    for (const char* name : {"docs", "pipe.dat", "KX_InventoryAGT", "macInventory.sh"})
+        Module(name, std::string("new ") + name);
+    ServeList("docs|0|.|" + Md5Of("new docs") + "|0\n" +
+              "pipe.dat|0|.|" + Md5Of("new pipe.dat") + "|0\n" +
+              "KX_InventoryAGT|0|.|" + Md5Of("new KX_InventoryAGT") + "|0\n" +
+              "macInventory.sh|0|.|" + Md5Of("new macInventory.sh") + "|0\n");
+    Configure();
+    Run();
+    EXPECT_TRUE(Logged("CheckList: refused [docs] dir [.]: not a regular file"));
+    EXPECT_TRUE(Logged("CheckList: refused [pipe.dat] dir [.]: not a regular file"));
+    EXPECT_EQ(InstalledContent("docs/readme.txt"), "the operator's notes");
+    EXPECT_TRUE(fs::is_fifo(install / "pipe.dat"));
+    EXPECT_EQ(InstalledContent("KX_InventoryAGT"), "new KX_InventoryAGT");
+    EXPECT_EQ(InstalledContent("macInventory.sh"), "new macInventory.sh");
+    Run();
+    EXPECT_EQ(Log().back(), "no update");
+}
+
+// Every name the updater accepts is published by kxpublish and fetched as
+// exactly that file; "list.txt" is a module like any other.
+TEST_F(UpdateRunTest, NamesWithAnyAllowedCharacterArePublishedAndInstalled) {
+    const std::vector<std::string> names = {
+        "with space.dat", "hash#.dat", "what?.dat", "100%.dat", "50%25.dat",
+        "plus+and&.dat",  "\xc3\xb1" "and\xc3\xba.dat",  "list.txt",
+    };
+    for (const std::string& name : names)
+        Module(name, "content of " + name);
+    Module("50%.dat", "a decoy: what 50%25 would fetch unencoded");
+    Publish();
+    Configure();
+    Run();
+    for (const std::string& name : names)
+        EXPECT_EQ(InstalledContent(name), "content of " + name) << name;
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_EQ(ReadFile(install / "updatetmp" / "list.txt"), ReadFile(server->www() / "list.txt"));
+    Run();
+    EXPECT_EQ(Log().back(), "no update");
 }
 
 TEST_F(UpdateRunTest, CarriageReturnsOfACrlfListStayInTheLastField) {
