@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <vector>
 
@@ -85,14 +89,15 @@ bool LinkOrCopy(const std::string& from, const std::string& to) {
     return CopyFile(from, to);
 }
 
-bool WriteWhole(const std::string& path, const std::string& content) {
+bool WriteWhole(const std::string& path, const std::string& content, bool flush) {
     std::string temporary = path + ".tmp";
     ::unlink(temporary.c_str());
     {
         Descriptor file{::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
         if (file.fd < 0)
             return false;
-        bool written = WriteAll(file.fd, content.data(), content.size()) && ::fsync(file.fd) == 0;
+        bool written = WriteAll(file.fd, content.data(), content.size()) &&
+                       (!flush || ::fsync(file.fd) == 0);
         if (::close(file.fd) != 0)
             written = false;
         file.fd = -1;
@@ -105,7 +110,48 @@ bool WriteWhole(const std::string& path, const std::string& content) {
         ::unlink(temporary.c_str());
         return false;
     }
-    return SyncDir(DirOf(path));
+    return !flush || SyncDir(DirOf(path));
+}
+
+struct BackgroundFlush::State {
+    std::string path;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    std::thread thread;
+};
+
+BackgroundFlush::BackgroundFlush(std::string path) : state(new State) {
+    state->path = std::move(path);
+    State* shared = state;
+    state->thread = std::thread([shared] {
+        // Short steps keep the disk writing at the pace the bytes arrive.
+        const auto period = std::chrono::milliseconds(10);
+        Descriptor file{-1};
+        off_t flushed = 0;
+        std::unique_lock<std::mutex> lock(shared->mutex);
+        while (!shared->wake.wait_for(lock, period, [shared] { return shared->stop; })) {
+            lock.unlock();
+            if (file.fd < 0)
+                file.fd = ::open(shared->path.c_str(), O_RDONLY | O_CLOEXEC);
+            struct stat status;
+            if (file.fd >= 0 && ::fstat(file.fd, &status) == 0 && status.st_size != flushed) {
+                flushed = status.st_size;
+                ::fsync(file.fd);
+            }
+            lock.lock();
+        }
+    });
+}
+
+BackgroundFlush::~BackgroundFlush() {
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->stop = true;
+    }
+    state->wake.notify_one();
+    state->thread.join();
+    delete state;
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }

@@ -19,9 +19,25 @@ bool CopyFile(const std::string& from, const std::string& to);
 // (another file system, links not supported), as a flushed copy.
 bool LinkOrCopy(const std::string& from, const std::string& to);
 
-// Replaces `path` with `content` whole: written beside it, flushed, renamed
-// over it, and the folder flushed. Never leaves a partial `path`.
-bool WriteWhole(const std::string& path, const std::string& content);
+// Replaces `path` with `content` whole: written beside it and renamed over
+// it, so that `path` is never partial. With `flush`, the file and then its
+// folder are flushed to disk before this returns.
+bool WriteWhole(const std::string& path, const std::string& content, bool flush);
+
+// While it lives, flushes the file at `path` (once it exists) to disk every
+// few milliseconds, from a thread of its own, so that a file being
+// written is mostly on disk when it is complete and its final flush is short.
+class BackgroundFlush {
+public:
+    explicit BackgroundFlush(std::string path);
+    ~BackgroundFlush();
+    BackgroundFlush(const BackgroundFlush&) = delete;
+    BackgroundFlush& operator=(const BackgroundFlush&) = delete;
+
+private:
+    struct State;
+    State* state;
+};
 
 // Removes a file; a missing one is not an error.
 bool RemoveFile(const std::string& path);

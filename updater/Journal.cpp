@@ -41,7 +41,9 @@ bool WriteJournal(const std::string& path, const std::string& workDir, JournalSt
     for (const Placement& file : plan)
         text += Relative(file.target, workDir) + "|" + Relative(file.ready, workDir) + "|" +
                 Relative(file.backup, workDir) + "|" + file.name + "\n";
-    return durable::WriteWhole(path, text);
+    // Only "commit" must be on disk before a file is placed: a "prepare"
+    // lost in a power cut costs no more than the ready files left unused.
+    return durable::WriteWhole(path, text, state == JournalState::Committed);
 }
 
 JournalState ReadJournal(const std::string& path, const std::string& workDir,

@@ -61,7 +61,14 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
     for (int attempt = 1;; ++attempt) {
         std::string hash;
         bool mismatch = false;
-        if (downloader.DownloadtoFile(path, staged, &hash)) {
+        bool transferred;
+        {
+            // The bytes go to disk while they arrive: making the file ready
+            // later waits for the last few only.
+            durable::BackgroundFlush flush(staged);
+            transferred = downloader.DownloadtoFile(path, staged, &hash);
+        }
+        if (transferred) {
             digests.Remember(staged, hash);
             if (SameDigest(hash, entry.hash)) {
                 if (entry.version == "0")

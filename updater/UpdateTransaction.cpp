@@ -140,8 +140,9 @@ bool Updater::UpdateFiles() {
     // Done only once the new names are on disk: a power cut after this never
     // brings back an old name or leaves a program without its bytes.
     SyncFolders(plan);
+    // Were this removal lost, the next run would undo a complete update and
+    // make it again: no flush is worth it.
     durable::RemoveFile(JournalFile());
-    durable::SyncDir(StagingDir());
     return true;
 }
 

@@ -137,6 +137,8 @@ struct FailRow {
     bool started;        // the start commands ran
 };
 
+void PrintTo(const FailRow& row, std::ostream* out) { *out << row.point; }
+
 class FailTest : public TransactionTest, public ::testing::WithParamInterface<FailRow> {};
 
 TEST_P(FailTest, LeavesTheOldSetAndTheNextRunInstallsTheNewOne) {
@@ -183,6 +185,8 @@ struct KillRow {
     const char* point; // KX_TEST_KILL_AT, or "" for the stop command's kill
     const char* recovery; // the next run's first line after "updater: boot"
 };
+
+void PrintTo(const KillRow& row, std::ostream* out) { *out << row.point; }
 
 class KillTest : public TransactionTest, public ::testing::WithParamInterface<KillRow> {};
 
