@@ -171,14 +171,14 @@ bool Updater::RollBack(const std::vector<Placement>& files) {
             }
             continue;
         }
-        if (SameInode(file->target, file->backup))
-            continue; // never replaced
         // The old file comes back by rename too: its path is never empty.
         std::string restored =
             (fs::path(file->target).parent_path() /
              (std::string(kUpdaterFilePrefix) + "old-" + file->name))
                 .string();
-        durable::RemoveFile(restored);
+        durable::RemoveFile(restored); // left by a rollback that was killed
+        if (SameInode(file->target, file->backup))
+            continue; // never replaced
         if (durable::LinkOrCopy(file->backup, restored) &&
             ::rename(restored.c_str(), file->target.c_str()) == 0) {
             Logger::Write("UpdateFiles: rollback [%s]", file->name.c_str());
@@ -198,6 +198,8 @@ bool Updater::RollBack(const std::vector<Placement>& files) {
 }
 
 bool Updater::Recover() {
+    // A backup copy a killed run left half-written has no name of a backup.
+    durable::RemoveFile(CopyTemporary((fs::path(workDir) / "backup" / "x").string()));
     std::vector<Placement> files;
     JournalState state = ReadJournal(JournalFile(), workDir, files);
     switch (state) {
