@@ -331,6 +331,27 @@ TEST_F(UpdateRunTest, EntriesSharingAStagedFileAreBothPutInPlace) {
     EXPECT_FALSE(fs::exists(install / "updatetmp" / "same.dat"));
 }
 
+// "Staged only" removes an installed file (it is kept in backup), but never
+// one of the two programs: a machine without them is lost to the fleet.
+TEST_F(UpdateRunTest, StagedOnlyEntryNeverRemovesTheAgentOrTheUpdater) {
+    for (const char* name : {"KX_InventoryAGT", "KX_Updater", "other.dat"}) {
+        Installed(name, std::string("old ") + name);
+        Module(name, std::string("new ") + name);
+    }
+    Publish("-s KX_InventoryAGT -s KX_Updater -s other.dat");
+    Configure();
+    Run();
+    EXPECT_EQ(InstalledContent("KX_InventoryAGT"), "old KX_InventoryAGT");
+    EXPECT_EQ(InstalledContent("KX_Updater"), "old KX_Updater");
+    EXPECT_FALSE(fs::exists(install / "other.dat"));
+    std::vector<std::string> backups;
+    for (const auto& file : fs::directory_iterator(install / "backup"))
+        backups.push_back(file.path().filename().string().substr(12));
+    EXPECT_EQ(backups, std::vector<std::string>{"_other.dat"});
+    for (const char* name : {"KX_InventoryAGT", "KX_Updater", "other.dat"})
+        EXPECT_EQ(ReadFile(install / "updatetmp" / "modules" / name), std::string("new ") + name);
+}
+
 TEST_F(UpdateRunTest, ReplacedProgramKeepsItsPermissionBits) {
     Configure();
     Module("KX_InventoryAGT", "#!/bin/sh\necho new\n");
