@@ -6,8 +6,9 @@
 //   KX_TEST_FAIL_AT=<point>   the step at that point reports a failure
 //
 // Points: "staged" (every file ready beside its target, before the stop
-// commands), "backup" (after each backup), "placed:<n>" (after the n-th file
-// was put in place) and "placed:last".
+// commands), "stopped" (after the stop commands; a kill only), "backup"
+// (after each backup), "placed:<n>" (after the n-th file was put in place)
+// and "placed:last".
 
 #include <string>
 

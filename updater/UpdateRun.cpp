@@ -7,6 +7,7 @@
 
 #include "Logger.h"
 #include "RunLock.h"
+#include "TestHook.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ void UpdateRun(const Updater::Sleep& sleep) {
             } else if (updater.DownloadFiles() && updater.PrepareFiles()) {
                 Logger::Write("Terminator: ");
                 updater.StopTarget();
+                FaultAt("stopped");
                 // After a failure every file is as it was: what the stop
                 // commands stopped is started again all the same.
                 bool replaced = updater.BackupFiles() && updater.UpdateFiles();
