@@ -228,7 +228,7 @@ TEST_P(KillTest, NextRunUndoesTheTransactionAndTheRunAfterInstallsTheNewSet) {
     ASSERT_NE(boot, log.rbegin());
     EXPECT_EQ(*std::prev(boot), row.recovery);
     ExpectOldSet();
-    EXPECT_EQ(log.back(), "DownloadList Hash: unmatch");
+    EXPECT_EQ(log.back(), "DownloadList Hash: not found");
     Configure(Settings().Start({"touch started"}));
     ExpectConvergence();
 }
