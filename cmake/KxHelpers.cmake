@@ -1,8 +1,8 @@
 # Shared helpers for the subsystems' CMakeLists.
 
-# Where the tests find the real sample outputs (skipped when absent) and their
-# own fixtures. KX_SAMPLES in the environment overrides the samples folder.
-set(KX_SAMPLES_DIR "${CMAKE_SOURCE_DIR}/../shared/samples" CACHE PATH "Real tool outputs for the tests")
+# Where the tests find the real tool outputs they replay (tests/samples, with
+# its PROVENANCE.md); a test whose sample is missing fails.
+set(KX_SAMPLES_DIR "${CMAKE_SOURCE_DIR}/tests/samples")
 
 # kx_program(<target>): a deliverable program, left in the build folder itself
 # and installed flat into the installation folder.

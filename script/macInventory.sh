@@ -193,6 +193,34 @@ collect_identity() {
     done >"$RESULT/grep_sys_devices"
 }
 
+# Where the firmware has no DMI tables:
+# "devicetree": a board described by a device tree (ARM), its model and
+# serial number, key, colon, value (the tree's texts end in a NUL):
+#   model:Raspberry Pi 4 Model B Rev 1.4
+#   serial-number:10000000a1b2c3d4
+# "machine_id": the installation's machine id, 32 hexadecimal digits:
+#   3d1219c7c4c5404aaa1f6d2a48adfda4
+# (empty or "uninitialized" before the system first booted: left out).
+collect_machine() {
+    for tree in "$ROOT/proc/device-tree" "$ROOT/sys/firmware/devicetree/base"; do
+        [ -d "$tree" ] || continue
+        for key in model serial-number; do
+            [ -r "$tree/$key" ] || continue
+            value=$(tr -d '\000\r\n' <"$tree/$key" 2>/dev/null)
+            [ -z "$value" ] || printf '%s:%s\n' "$key" "$value"
+        done >"$WORK/devicetree"
+        if [ -s "$WORK/devicetree" ]; then cp "$WORK/devicetree" "$RESULT/devicetree"; fi
+        break
+    done
+    for id in "$ROOT/etc/machine-id" "$ROOT/var/lib/dbus/machine-id"; do
+        value=$(first_line "$id" | tr -d ' \t')
+        case $value in *[!0-9a-fA-F]* | '') continue ;; esac
+        [ "${#value}" -eq 32 ] || continue
+        printf '%s\n' "$value" >"$RESULT/machine_id"
+        return
+    done
+}
+
 # "hostname" (possibly fully qualified), "domainname" (only when the system
 # knows one: NIS's "(none)" is no domain), "arch".
 collect_host() {
@@ -469,9 +497,40 @@ collect_memory() {
 #   TYPE="disk" MODEL="WDC WD1600JS-75N" SIZE="160041885696" KNAME="sda"
 # The pairs are taken by name, and a size that an older lsblk printed with a
 # unit (149G) is turned back into bytes. Compressed RAM swap is no disk.
+# A disk without a model (virtual disks) is named by what is known of it:
+# its vendor and transport or driver ("Virtio block device", "ATA SATA
+# disk"), else its kernel name.
 collect_disks() {
-    run "$WORK/lsblk" lsblk -P -b -d -o TYPE,MODEL,SIZE,KNAME
+    run "$WORK/lsblk" lsblk -P -b -d -o TYPE,MODEL,SIZE,KNAME,VENDOR,TRAN,SUBSYSTEMS
+    status=$?
+    # An older lsblk without the naming columns
+    if [ "$status" -ne 0 ] && [ "$status" -ne 124 ] && [ "$status" -ne 127 ]; then
+        run "$WORK/lsblk" lsblk -P -b -d -o TYPE,MODEL,SIZE,KNAME
+    fi
     awk '
+        function trim(text) { gsub(/^[ \t]+|[ \t]+$/, "", text); return text }
+        # "block:scsi:pci" gives scsi: the driver below the block layer
+        function driver(subsystems,    part) {
+            split(subsystems, part, ":")
+            return part[1] == "block" ? part[2] : part[1]
+        }
+        function transport(tran, subsystems,    word) {
+            word = tran != "" ? tran : driver(subsystems)
+            if (word == "nvme") return "NVMe"
+            if (word == "iscsi") return "iSCSI"
+            if (word == "block") return ""
+            return toupper(word)
+        }
+        function named(model, vendor, tran, subsystems, kname,    words) {
+            if (model != "") return model
+            if (tran == "virtio" || vendor == "0x1af4" || subsystems ~ /(^|:)virtio(:|$)/) return "Virtio block device"
+            if (subsystems ~ /(^|:)xen(:|$)/ || kname ~ /^xvd/) return "Xen virtual block device"
+            if (vendor == "0x1b36") vendor = "QEMU"
+            if (vendor == "0x15ad") vendor = "VMware"
+            if (vendor == "0x1414") vendor = "Microsoft"
+            words = trim(vendor " " transport(tran, subsystems))
+            return words != "" ? words " disk" : kname
+        }
         function value(key,    rest, end) {
             rest = $0
             if (index(rest, key "=\"") != 1) {
@@ -495,7 +554,8 @@ collect_disks() {
             type = value("TYPE"); model = value("MODEL"); kname = value("KNAME")
             if (tolower(type) != "disk" && tolower(type) != "rom") next
             if (kname ~ /^(zram|ram)[0-9]+$/) next
-            gsub(/^[ \t]+|[ \t]+$/, "", model)
+            model = trim(model)
+            if (tolower(type) == "disk") model = named(model, trim(value("VENDOR")), value("TRAN"), value("SUBSYSTEMS"), kname)
             printf "TYPE=\"%s\" MODEL=\"%s\" SIZE=\"%s\" KNAME=\"%s\"\n", type, model, bytes(value("SIZE")), kname
         }
     ' "$WORK/lsblk" 2>/dev/null >"$WORK/disks"
@@ -618,12 +678,187 @@ collect_network() {
         : >>"$nic"
         rm -f "$WORK/udev"
     done <"$WORK/interfaces"
+    collect_configuration
+}
+
+# ---------------------------------------------------------------------------
+# Linux: how each interface is configured
+
+# Prints "iface gateway" for each interface's first IPv4 default route, from
+# `ip -4 route`, or from the kernel's table where there is no ip:
+#   default via 192.0.2.1 dev eth0 proto dhcp src 192.0.2.2 metric 100
+#   Iface	Destination	Gateway 	Flags ...      (/proc/net/route)
+#   eth0	00000000	010200C0	0003 ...
+default_gateways() {
+    if run "$WORK/route" ip -4 route show; then
+        awk '
+            $1 == "default" {
+                gateway = ""; dev = ""
+                for (i = 2; i < NF; i++) {
+                    if ($i == "via") gateway = $(i + 1)
+                    if ($i == "dev") dev = $(i + 1)
+                }
+                if (gateway != "" && dev != "" && !(dev in seen)) { seen[dev] = 1; print dev, gateway }
+            }
+        ' "$WORK/route"
+    elif [ -r "$ROOT/proc/net/route" ]; then
+        # Hexadecimal, the address's bytes in the machine's order (little-endian).
+        awk '
+            function byte(hex,    i, n) {
+                n = 0
+                for (i = 1; i <= 2; i++) n = n * 16 + index("0123456789ABCDEF", toupper(substr(hex, i, 1))) - 1
+                return n
+            }
+            NR > 1 && $2 == "00000000" && $3 != "00000000" && length($3) == 8 && !($1 in seen) {
+                seen[$1] = 1
+                printf "%s %d.%d.%d.%d\n", $1, byte(substr($3, 7, 2)), byte(substr($3, 5, 2)),
+                    byte(substr($3, 3, 2)), byte(substr($3, 1, 2))
+            }
+        ' "$ROOT/proc/net/route"
+    fi
+}
+
+# nameservers FILE: the servers of a resolv.conf, one a line.
+nameservers() {
+    awk '$1 == "nameserver" && NF >= 2 { print $2 }' "$1" 2>/dev/null
+}
+
+# Prints "iface server" for each name server an interface uses, "* server"
+# for those every configured interface uses. Behind systemd-resolved's stub
+# (nameserver 127.0.0.53) these are the servers it forwards to, from
+# `resolvectl dns` or its own list; otherwise resolv.conf's:
+#   Global: 1.1.1.1#cloudflare-dns.com
+#   Link 2 (eth0): 192.0.2.53 2001:db8::53
+name_servers() {
+    if nameservers "$ROOT/etc/resolv.conf" | grep -q '^127\.0\.0\.53$'; then
+        if run "$WORK/resolvectl" resolvectl dns; then
+            awk '
+                function server(text) { sub(/#.*/, "", text); return text }
+                $1 == "Global:" { for (i = 2; i <= NF; i++) print "*", server($i) }
+                $1 == "Link" && $3 ~ /^\(.*\):$/ {
+                    name = substr($3, 2, length($3) - 3)
+                    for (i = 4; i <= NF; i++) print name, server($i)
+                }
+            ' "$WORK/resolvectl" >"$WORK/servers"
+            if [ -s "$WORK/servers" ]; then
+                cat "$WORK/servers"
+                return
+            fi
+        fi
+        nameservers "$ROOT/run/systemd/resolve/resolv.conf" | sed 's/^/* /'
+    else
+        nameservers "$ROOT/etc/resolv.conf" | sed 's/^/* /'
+    fi
+}
+
+# dhcp_lease IFACE ADDRESS: "DHCP_SERVER=server" (possibly with an empty
+# server) when a DHCP client leased ADDRESS to IFACE; nothing otherwise.
+# Lease files outlive their leases, so only one for the address the
+# interface has now counts.
+dhcp_lease() {
+    # systemd-networkd, by interface index:
+    #   ADDRESS=192.0.2.2
+    #   SERVER_ADDRESS=192.0.2.1
+    index=$(first_line "$ROOT/sys/class/net/$1/ifindex")
+    lease=$ROOT/run/systemd/netif/leases/$index
+    if [ -n "$index" ] && [ -r "$lease" ]; then
+        awk -F= -v address="$2" '
+            $1 == "ADDRESS" { leased = $2 } $1 == "SERVER_ADDRESS" { server = $2 }
+            END { if (leased == address) print "DHCP_SERVER=" server; else exit 1 }
+        ' "$lease" && return
+    fi
+    # NetworkManager: its device's DHCP options
+    #   DHCP4.OPTION[4]:dhcp_server_identifier = 192.0.2.1
+    #   DHCP4.OPTION[9]:ip_address = 192.0.2.2
+    if run "$WORK/nmcli" nmcli -t -f DHCP4 device show "$1"; then
+        awk -v address="$2" '
+            { sub(/^DHCP4\.OPTION\[[0-9]+\]:/, ""); split($0, pair, " = ") }
+            pair[1] == "ip_address" { leased = pair[2] } pair[1] == "dhcp_server_identifier" { server = pair[2] }
+            END { if (leased == address) print "DHCP_SERVER=" server; else exit 1 }
+        ' "$WORK/nmcli" && return
+    fi
+    # NetworkManager's own client keeps only the address (ADDRESS=192.0.2.2)
+    for lease in "$ROOT"/var/lib/NetworkManager/internal-*-"$1".lease; do
+        [ -r "$lease" ] || continue
+        if awk -F= -v address="$2" '$1 == "ADDRESS" && $2 == address { found = 1 } END { exit !found }' "$lease"; then
+            echo "DHCP_SERVER="
+            return
+        fi
+    done
+    # dhclient's lease blocks, the last one for the interface and address wins:
+    #   lease {
+    #     interface "eth0";
+    #     fixed-address 192.0.2.2;
+    #     option dhcp-server-identifier 192.0.2.1;
+    #   }
+    for lease in "$ROOT"/var/lib/dhcp/dhclient*.lease* "$ROOT"/var/lib/dhclient/*.lease* \
+        "$ROOT"/var/lib/NetworkManager/dhclient-*-"$1".lease; do
+        [ -r "$lease" ] && cat "$lease"
+    done | awk -v iface="$1" -v address="$2" '
+        { gsub(/[";]/, "") }
+        $1 == "lease" { name = ""; leased = ""; server = "" }
+        $1 == "interface" { name = $2 }
+        $1 == "fixed-address" { leased = $2 }
+        $1 == "option" && $2 == "dhcp-server-identifier" { server = $3 }
+        $1 == "}" && (name == "" || name == iface) && leased == address { found = 1; last = server }
+        END { if (found) print "DHCP_SERVER=" last; else exit 1 }
+    ' && return
+    # dhcpcd, its lease as variables:
+    #   dhcp_server_identifier=192.0.2.1
+    #   ip_address=192.0.2.2
+    if run "$WORK/dhcpcd" dhcpcd -U "$1"; then
+        awk -F= -v address="$2" '
+            { gsub(/\047/, "") }
+            $1 == "ip_address" { leased = $2 } $1 == "dhcp_server_identifier" { server = $2 }
+            END { if (leased == address) print "DHCP_SERVER=" server; else exit 1 }
+        ' "$WORK/dhcpcd" && return
+    fi
+    return 1
+}
+
+# "net_<iface>": the interface's configuration, NAME=value lines: its
+# default gateway, the name servers it uses (in order, none repeated), whether
+# DHCP gave its IPv4 address and by which server, whether it is wireless:
+#   GATEWAY=192.0.2.1
+#   DNS=192.0.2.53
+#   DHCP=1
+#   DHCP_SERVER=192.0.2.1
+#   WIRELESS=0
+# An interface without an IPv4 address uses only the name servers named for it.
+collect_configuration() {
+    default_gateways >"$WORK/gateways"
+    name_servers >"$WORK/dns"
+    while IFS= read -r iface; do
+        # "inet 192.0.2.2/24", "inet addr:192.0.2.2", "inet 192.0.2.2 netmask"
+        address=$(sed -n 's/^[[:blank:]]*inet \(addr:\)\{0,1\}\([0-9.]*\).*/\2/p' "$RESULT/ip_$iface" | head -n 1)
+        {
+            awk -v iface="$iface" '$1 == iface { print "GATEWAY=" $2; exit }' "$WORK/gateways"
+            # The link's own servers first, then the common ones.
+            awk -v iface="$iface" -v configured="$address" '
+                FNR == NR ? $1 == iface : ($1 == "*" && configured != "") {
+                    if (!($2 in seen)) { seen[$2] = 1; print "DNS=" $2 }
+                }
+            ' "$WORK/dns" "$WORK/dns"
+            if [ -n "$address" ] && dhcp_lease "$iface" "$address" >"$WORK/lease"; then
+                echo "DHCP=1"
+                grep -v '^DHCP_SERVER=$' "$WORK/lease"
+            else
+                echo "DHCP=0"
+            fi
+            if [ -d "$ROOT/sys/class/net/$iface/wireless" ] || [ -e "$ROOT/sys/class/net/$iface/phy80211" ]; then
+                echo "WIRELESS=1"
+            else
+                echo "WIRELESS=0"
+            fi
+        } >"$RESULT/net_$iface"
+    done <"$WORK/interfaces"
 }
 
 collect_linux() {
     collect_host
     collect_os
     collect_identity
+    collect_machine
     collect_cpu
     collect_memory
     collect_disks

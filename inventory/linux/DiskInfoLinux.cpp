@@ -12,6 +12,9 @@
 
 // TYPE="disk" MODEL="WDC WD1600JS-75N" SIZE="160041885696" KNAME="sda"
 // TYPE="rom" MODEL="DVD+-RW DVD8801 " SIZE="1073741312" KNAME="sr0"
+// A disk is never nameless: the script names one without a model by its
+// vendor and transport ("Virtio block device"), and a disk that still has
+// no name (an older script) is named by its kernel name.
 void CHWInfoManager::loadDiskInfo(tagWMISTRUCT& record) {
     static const std::regex kDevice("TYPE=\"(.*)\" MODEL=\"(.*)\" SIZE=\"(.*)\" KNAME=\"(.*)\"");
     for (const std::string& line : linuxinput::readLines(boost::filesystem::path(sourceDir) / "physical_disk")) {
@@ -21,7 +24,7 @@ void CHWInfoManager::loadDiskInfo(tagWMISTRUCT& record) {
         const std::string type = device[1], model = device[2], size = device[3], kernelName = device[4];
         if (boost::algorithm::iequals(type, "disk")) {
             tagWMIDISKSTRUCT disk;
-            disk.name = model;
+            disk.name = model.empty() ? kernelName : model;
             disk.sizeBytes = std::atoll(size.c_str());
             disk.partitionCount = 1;
             record.disks.push_back(disk);

@@ -1,5 +1,6 @@
-// Linux network adapters: per interface N, "nic_N" (device properties) and
-// "ip_N" (address configuration), interfaces in name order.
+// Linux network adapters: per interface N, "nic_N" (device properties),
+// "ip_N" (address configuration) and "net_N" (gateway, name servers, DHCP,
+// wireless), interfaces in name order.
 #include "CHWInfoManager.h"
 
 #include <algorithm>
@@ -107,6 +108,41 @@ void readAddresses(const boost::filesystem::path& file, tagWMINICSTRUCT& nic) {
     }
 }
 
+// "net_N", the script's summary of how the interface is configured, NAME=value
+// lines; the first gateway and DHCP server and the first two distinct name
+// servers count, and DHCP and WIRELESS are 1 or 0:
+//     GATEWAY=192.0.2.1
+//     DNS=192.0.2.53
+//     DNS=2001:db8::53
+//     DHCP=1
+//     DHCP_SERVER=192.0.2.1
+//     WIRELESS=0
+void readConfiguration(const boost::filesystem::path& file, tagWMINICSTRUCT& nic) {
+    for (const std::string& line : linuxinput::readLines(file)) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = wmi::trim(line.substr(equals + 1));
+        if (value.empty())
+            continue;
+        if (key == "GATEWAY" && nic.defaultGateway.empty()) {
+            nic.defaultGateway = value;
+        } else if (key == "DNS") {
+            if (nic.dnsServer1.empty())
+                nic.dnsServer1 = value;
+            else if (nic.dnsServer2.empty() && value != nic.dnsServer1)
+                nic.dnsServer2 = value;
+        } else if (key == "DHCP") {
+            nic.dhcpEnabled = value == "1" ? 1 : 0;
+        } else if (key == "DHCP_SERVER" && nic.dhcpServer.empty()) {
+            nic.dhcpServer = value;
+        } else if (key == "WIRELESS") {
+            nic.wireless = value == "1" ? 1 : 0;
+        }
+    }
+}
+
 } // namespace
 
 void CHWInfoManager::loadNicInfo(tagWMISTRUCT& record) {
@@ -115,6 +151,7 @@ void CHWInfoManager::loadNicInfo(tagWMISTRUCT& record) {
         tagWMINICSTRUCT nic;
         nic.description = describe(source / ("nic_" + interface), interface);
         readAddresses(source / ("ip_" + interface), nic);
+        readConfiguration(source / ("net_" + interface), nic);
         nic.adapterState = 1;
         record.nics.push_back(nic);
     }

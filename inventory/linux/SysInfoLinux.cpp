@@ -1,7 +1,9 @@
-// Linux system identity: "dmidecode" (or "grep_sys_devices"), "hostname",
+// Linux system identity: "dmidecode" (or "grep_sys_devices"), where the
+// firmware has no DMI tables "devicetree" and "machine_id", then "hostname",
 // "domainname", "arch", and the operating system through loadOSInfo.
 #include "CHWInfoManager.h"
 
+#include <cctype>
 #include <map>
 #include <string>
 
@@ -26,6 +28,23 @@ std::string sourceFolderName(const std::string& sourceDir) {
         folder = folder.parent_path();
     const std::string leaf = folder.filename().string();
     return leaf == "result" ? std::string() : leaf;
+}
+
+// The installation's machine id (32 hexadecimal digits) in the form
+// dmidecode prints a UUID: 8-4-4-4-12, upper case. Anything else gives none.
+std::string machineUuid(const std::string& machineId) {
+    if (machineId.size() != 32)
+        return std::string();
+    std::string uuid;
+    for (size_t i = 0; i < machineId.size(); ++i) {
+        const unsigned char digit = static_cast<unsigned char>(machineId[i]);
+        if (!std::isxdigit(digit))
+            return std::string();
+        if (i == 8 || i == 12 || i == 16 || i == 20)
+            uuid += '-';
+        uuid += static_cast<char>(std::toupper(digit));
+    }
+    return uuid;
 }
 
 } // namespace
@@ -54,6 +73,22 @@ void CHWInfoManager::loadSysInfo(tagWMISTRUCT& record) {
         copyIfPresent(sys, "/sys/devices/virtual/dmi/id/product_serial", entry.serialNumber);
         copyIfPresent(sys, "/sys/devices/virtual/dmi/id/product_uuid", entry.uuid);
     }
+
+    // Boards described by a device tree instead (ARM), "devicetree", the
+    // tree's "model" and "serial-number" without their closing NUL:
+    //     model:Raspberry Pi 4 Model B Rev 1.4
+    //     serial-number:10000000a1b2c3d4
+    // DMI's values, where there are any, stay.
+    const KeyedValues tree = wmi::parseMap(source / "devicetree");
+    if (entry.model.empty())
+        copyIfPresent(tree, "model", entry.model);
+    if (entry.serialNumber.empty())
+        copyIfPresent(tree, "serial-number", entry.serialNumber);
+
+    // Without a firmware UUID, "machine_id" (/etc/machine-id), which is
+    // unique and stable for the installation: 3d1219c7c4c5404aaa1f6d2a48adfda4
+    if (entry.uuid.empty())
+        entry.uuid = machineUuid(wmi::singleLine(source / "machine_id"));
 
     entry.sourceFolderName = sourceFolderName(sourceDir);
 

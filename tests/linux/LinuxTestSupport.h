@@ -1,6 +1,6 @@
 #pragma once
 // What the Linux collector tests share: a throw-away "result" folder, the
-// real samples (skipped when absent), the local time zone pinned to UTC, and
+// real samples in tests/samples, the local time zone pinned to UTC, and
 // the managers with their collectors opened up.
 
 #include <cstdlib>
@@ -17,16 +17,11 @@ namespace linuxtest {
 
 namespace fs = boost::filesystem;
 
-// The real outputs of real machines; KX_SAMPLES in the environment overrides the built-in folder.
-inline fs::path linuxSample(const std::string& relative) {
-    const char* env = std::getenv("KX_SAMPLES");
-    const fs::path root = env != nullptr && *env != '\0' ? fs::path(env) : fs::path(KX_SAMPLES_DIR);
-    return root / "linux" / relative;
-}
+// The real outputs of real machines, kept in tests/samples.
+inline fs::path linuxSample(const std::string& relative) { return fs::path(KX_SAMPLES_DIR) / "linux" / relative; }
 
-#define SKIP_WITHOUT_SAMPLE(sample)                                                 \
-    if (!boost::filesystem::exists(sample))                                         \
-    GTEST_SKIP() << "sample not found: " << (sample)
+// A test whose sample is missing fails rather than passing unseen.
+#define REQUIRE_SAMPLE(sample) ASSERT_TRUE(boost::filesystem::exists(sample)) << "sample not found: " << (sample)
 
 inline void writeFile(const fs::path& file, const std::string& content) {
     fs::ofstream(file, std::ios::binary) << content;

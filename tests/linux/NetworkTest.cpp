@@ -1,5 +1,6 @@
 // Network adapters: one per "nic_" entry in name order, described by its
-// udev vendor and model, addressed by its "ip_" text.
+// udev vendor and model, addressed by its "ip_" text, configured by its
+// "net_" lines.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -92,6 +93,56 @@ TEST_P(Addresses, LastLineOfEachKindWins) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxNetwork, Addresses, ::testing::ValuesIn(kAddressCases),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+// "net_N": gateway, name servers, DHCP and wireless as the script found them.
+struct ConfigurationCase {
+    const char* what;
+    std::string text;
+    std::string gateway, dns1, dns2;
+    uint32_t dhcp;
+    std::string server;
+    uint32_t wireless;
+};
+
+void PrintTo(const ConfigurationCase& c, std::ostream* out) { *out << c.what; }
+
+const ConfigurationCase kConfigurationCases[] = {
+    {"Complete", "GATEWAY=10.0.0.1\nDNS=10.0.0.53\nDNS=2001:db8::53\nDHCP=1\nDHCP_SERVER=10.0.0.2\nWIRELESS=1\n",
+     "10.0.0.1", "10.0.0.53", "2001:db8::53", 1, "10.0.0.2", 1},
+    {"StaticWired", "GATEWAY=192.0.2.1\nDNS=10.255.255.53\nDHCP=0\nWIRELESS=0\n", "192.0.2.1", "10.255.255.53", "",
+     0, "", 0},
+    {"FirstTwoDistinctServersAndFirstGateway",
+     "GATEWAY=10.0.0.1\nGATEWAY=10.0.0.254\nDNS=10.0.0.53\nDNS=10.0.0.53\nDNS=10.0.0.54\nDNS=10.0.0.55\n",
+     "10.0.0.1", "10.0.0.53", "10.0.0.54", 0, "", 0},
+    {"DhcpWithoutKnownServer", "DHCP=1\nDHCP_SERVER=\n", "", "", "", 1, "", 0},
+    {"CarriageReturnsAndEmptyValues", "GATEWAY=\r\nGATEWAY=10.0.0.1\r\nDNS=\nDHCP=1\r\nWIRELESS=1\r\n", "10.0.0.1",
+     "", "", 1, "", 1},
+    {"OnlyOneMeansYes", "DHCP=yes\nWIRELESS=true\n", "", "", "", 0, "", 0},
+    {"UnknownKeysAndLinesIgnored", "# comment\nMTU=1500\ngateway=10.0.0.1\nGATEWAY\n", "", "", "", 0, "", 0},
+    {"MissingFile", "", "", "", "", 0, "", 0},
+};
+
+class Configuration : public ::testing::TestWithParam<ConfigurationCase> {};
+
+TEST_P(Configuration, FillsGatewayNameServersDhcpAndWireless) {
+    const ConfigurationCase& c = GetParam();
+    InputFiles files = {{"nic_eth0", ""}, {"ip_eth0", "inet 10.0.0.15/24 scope global\n"}};
+    if (!c.text.empty())
+        files["net_eth0"] = c.text;
+    const tagWMISTRUCT record = collect(files, &TestableHW::loadNicInfo);
+    ASSERT_EQ(record.nics.size(), 1u);
+    const tagWMINICSTRUCT& nic = record.nics[0];
+    EXPECT_EQ(nic.defaultGateway, c.gateway);
+    EXPECT_EQ(nic.dnsServer1, c.dns1);
+    EXPECT_EQ(nic.dnsServer2, c.dns2);
+    EXPECT_EQ(nic.dhcpEnabled, c.dhcp);
+    EXPECT_EQ(nic.dhcpServer, c.server);
+    EXPECT_EQ(nic.wireless, c.wireless);
+    EXPECT_EQ(nic.ipAddress, "10.0.0.15");
+}
+
+INSTANTIATE_TEST_SUITE_P(LinuxNetwork, Configuration, ::testing::ValuesIn(kConfigurationCases),
                          [](const auto& info) { return std::string(info.param.what); });
 
 TEST(LinuxNetwork, MaskFromPrefixLengthShiftsModulo32) {

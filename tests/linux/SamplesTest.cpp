@@ -115,7 +115,7 @@ class ReleaseSamples : public ::testing::TestWithParam<ReleaseSample> {};
 
 TEST_P(ReleaseSamples, AsShipped) {
     const fs::path sample = linuxSample("release") / GetParam().file;
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     CLinuxVersionParser parser;
     parser.parse(sample);
     EXPECT_EQ(parser.distribution, GetParam().distribution);
@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(LinuxSamples, ReleaseSamples, ::testing::ValuesIn(kRele
 
 TEST(LinuxSamples, DebianVersionWithDebianLineAfterIt) {
     const fs::path sample = linuxSample("release/glpi-debian-11.2-debian_version");
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     const ResultFolder folder(InputFiles{{"os", readSample(sample) + "Debian GNU/Linux\n"}});
     CLinuxVersionParser parser;
     parser.parse(fs::path(folder.path()) / "os");
@@ -163,7 +163,7 @@ class CpuSamples : public ::testing::TestWithParam<CpuSample> {};
 
 TEST_P(CpuSamples, OneEntryPerPackage) {
     const fs::path sample = linuxSample("cpuinfo") / GetParam().file;
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     const tagWMISTRUCT record = collect({{"cpu", readSample(sample)}}, &TestableHW::loadCpuInfo);
     ASSERT_EQ(record.cpus.size(), GetParam().packages);
     for (const tagWMICPUSTRUCT& cpu : record.cpus) {
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(LinuxSamples, CpuSamples, ::testing::ValuesIn(kCpuSampl
 TEST(LinuxSamples, MeminfoTotal) {
     for (const char* file : {"facter-meminfo", "facter-meminfo-missing-MemAvailable"}) {
         const fs::path sample = linuxSample("meminfo") / file;
-        SKIP_WITHOUT_SAMPLE(sample);
+        REQUIRE_SAMPLE(sample);
         const tagWMISTRUCT record = collect({{"mem", readSample(sample)}}, &TestableHW::loadMemInfo);
         ASSERT_EQ(record.memorySlots.size(), 1u) << file;
         EXPECT_EQ(record.memorySlots[0].sizeKb, 4036680u) << file;
@@ -209,7 +209,7 @@ class DmiSamples : public ::testing::TestWithParam<DmiSample> {};
 
 TEST_P(DmiSamples, SystemBlockGivesIdentity) {
     const fs::path sample = linuxSample("dmidecode") / GetParam().file;
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     const tagWMISTRUCT record = collect({{"dmidecode", systemBlock(readSample(sample))}}, &TestableHW::loadSysInfo);
     const tagWMIINFOSTRUCT& entry = record.systemInfo.at(0);
     EXPECT_EQ(entry.manufacturer, GetParam().manufacturer);
@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(LinuxSamples, DmiSamples, ::testing::ValuesIn(kDmiSampl
 
 TEST(LinuxSamples, FullDmidecodeOutputNamesTheLastMemoryModuleMaker) {
     const fs::path sample = linuxSample("dmidecode/glpi-lenovo-thinkpad-dmidecode");
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     const tagWMISTRUCT record = collect({{"dmidecode", readSample(sample)}}, &TestableHW::loadSysInfo);
     EXPECT_NE(record.systemInfo.at(0).manufacturer, "LENOVO"); // the script passes "dmidecode -t system"
 }
@@ -231,7 +231,7 @@ TEST(LinuxSamples, FullDmidecodeOutputNamesTheLastMemoryModuleMaker) {
 // in this order and SIZE in bytes ("lsblk -b -d -P -o TYPE,MODEL,SIZE,KNAME").
 TEST(LinuxSamples, LsblkColumnsInTheCollectorsOrder) {
     const fs::path sample = linuxSample("lsblk/insights-core-rhel-lsblk-P-o-all-columns");
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     const std::string raw = readSample(sample);
     EXPECT_TRUE(collect({{"physical_disk", raw}}, &TestableHW::loadDiskInfo).disks.empty());
 
@@ -259,7 +259,7 @@ TEST(LinuxSamples, LsblkColumnsInTheCollectorsOrder) {
 // point first and sizes in bytes ("df -B1 --output=target,fstype,size,used,avail,pcent,source").
 TEST(LinuxSamples, DfFieldsInTheCollectorsOrder) {
     const fs::path sample = linuxSample("df/glpi-df-T-P-linux");
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     const std::string raw = readSample(sample);
     EXPECT_TRUE(collect({{"logical_disk", raw}}, &TestableHW::loadPartitionInfo).partitions.empty());
 
@@ -294,7 +294,7 @@ TEST(LinuxSamples, LspciAdapterLine) {
     };
     for (const auto& c : cases) {
         const fs::path sample = linuxSample("lspci") / c.first;
-        SKIP_WITHOUT_SAMPLE(sample);
+        REQUIRE_SAMPLE(sample);
         std::string adapter;
         for (const std::string& line : linesOf(readSample(sample)))
             if (adapter.empty() && line.find("VGA compatible controller") != std::string::npos)
@@ -338,7 +338,7 @@ class AddressSamples : public ::testing::TestWithParam<AddressSample> {};
 
 TEST_P(AddressSamples, OneInterface) {
     const fs::path sample = linuxSample(GetParam().file);
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     std::string text = readSample(sample);
     if (*GetParam().interface != '\0')
         text = interfaceBlock(text, std::string(" ") + GetParam().interface + ":");
@@ -369,7 +369,7 @@ std::vector<tagAPPLIDATASTRUCT> packages(const InputFiles& files, bool withLog) 
 // separated by blanks ("rpm -qa --queryformat '%{NAME} %{VERSION}-%{RELEASE} %{INSTALLTIME}\n'").
 TEST(LinuxSamples, RpmListAsNameVersionTime) {
     const fs::path sample = linuxSample("packages/glpi-mageia-rpm-qa-queryformat-tab-separated");
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     const std::string raw = readSample(sample);
     EXPECT_EQ(packages({{"app", raw}}, false).at(0).name,
               "libpciaccess0\ti586\t0.12.1-1.mga1\t1311080703\t38452\tMageia.Org\tGeneric");
@@ -393,7 +393,7 @@ TEST(LinuxSamples, RpmListAsNameVersionTime) {
 TEST(LinuxSamples, DpkgLogGivesInstallationDates) {
     const UtcZone utc;
     const fs::path sample = linuxSample("packages/locp-ubuntu14.04-dpkg.log-first-300-lines");
-    SKIP_WITHOUT_SAMPLE(sample);
+    REQUIRE_SAMPLE(sample);
     std::string log, list;
     for (const std::string& line : linesOf(readSample(sample))) {
         std::vector<std::string> f;

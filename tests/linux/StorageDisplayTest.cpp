@@ -43,6 +43,17 @@ TEST(LinuxDisks, DisksAndOpticalDrivesByType) {
     EXPECT_EQ(record.cdDrives[0].deviceName, "DVD+-RW DVD8801 ");
 }
 
+// A disk is never nameless: without a model (an older script's virtual disk) its kernel name.
+TEST(LinuxDisks, DiskWithoutModelIsNamedByItsKernelName) {
+    const tagWMISTRUCT record = collect({{"physical_disk", device("disk", "", "274877906944", "vda") + "\n" +
+                                                               device("rom", "", "1", "sr0") + "\n"}},
+                                        &TestableHW::loadDiskInfo);
+    ASSERT_EQ(record.disks.size(), 1u);
+    EXPECT_EQ(record.disks[0].name, "vda");
+    ASSERT_EQ(record.cdDrives.size(), 1u);
+    EXPECT_EQ(record.cdDrives[0].deviceName, "") << "an optical drive's model stays as it is";
+}
+
 TEST(LinuxDisks, OverlongLineIsSkippedQuickly) {
     // Greedy groups over a long line would overflow the stack or backtrack for minutes.
     std::string crafted = "TYPE=\"disk";

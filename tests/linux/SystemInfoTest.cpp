@@ -56,6 +56,50 @@ TEST(LinuxSystem, SysDevicesAloneGiveIdentity) {
     EXPECT_EQ(entry.uuid, "11111111-2222-3333-4444-555555555555");
 }
 
+// Without DMI values: the device tree's model and serial number, the machine
+// id as the UUID (in dmidecode's form); DMI's values stay where it has them.
+struct StandInCase {
+    const char* what;
+    InputFiles files;
+    std::string model, serial, uuid;
+};
+
+void PrintTo(const StandInCase& c, std::ostream* out) { *out << c.what; }
+
+const std::string kDeviceTree = "model:Raspberry Pi 4 Model B Rev 1.4\nserial-number:10000000a1b2c3d4\n";
+
+const StandInCase kStandInCases[] = {
+    {"MachineIdAsUuid", {{"machine_id", "3d1219c7c4c5404aaa1f6d2a48adfda4\n"}}, "", "",
+     "3D1219C7-C4C5-404A-AA1F-6D2A48ADFDA4"},
+    {"MachineIdWithCarriageReturn", {{"machine_id", "3d1219c7c4c5404aaa1f6d2a48adfda4\r\n"}}, "", "",
+     "3D1219C7-C4C5-404A-AA1F-6D2A48ADFDA4"},
+    {"MachineIdTooShort", {{"machine_id", "3d1219c7c4c5404aaa1f6d2a48adfda\n"}}, "", "", ""},
+    {"MachineIdNotHexadecimal", {{"machine_id", "3d1219c7c4c5404aaa1f6d2a48adfdaz\n"}}, "", "", ""},
+    {"DeviceTree", {{"devicetree", kDeviceTree}}, "Raspberry Pi 4 Model B Rev 1.4", "10000000a1b2c3d4", ""},
+    {"DmidecodeWins",
+     {{"dmidecode", kDmidecode}, {"devicetree", kDeviceTree}, {"machine_id", "3d1219c7c4c5404aaa1f6d2a48adfda4\n"}},
+     "PowerEdge R640", "8XYZ123", "4c4c4544-0038-5810-8059-b8c04f5a3132"},
+    {"SysDevicesWin",
+     {{"grep_sys_devices", kSysDevices}, {"devicetree", kDeviceTree}, {"machine_id", "3d1219c7c4c5404aaa1f6d2a48adfda4\n"}},
+     "20HRCTO1WW", "PF0ABCDE", "11111111-2222-3333-4444-555555555555"},
+    {"EachFieldFilledOnItsOwn",
+     {{"dmidecode", "System Information\n\tManufacturer: QEMU\n\tProduct Name: Standard PC\n"},
+      {"devicetree", kDeviceTree},
+      {"machine_id", "3d1219c7c4c5404aaa1f6d2a48adfda4\n"}},
+     "Standard PC", "10000000a1b2c3d4", "3D1219C7-C4C5-404A-AA1F-6D2A48ADFDA4"}};
+
+class IdentityStandIns : public ::testing::TestWithParam<StandInCase> {};
+
+TEST_P(IdentityStandIns, FillOnlyWhatDmiLeftEmpty) {
+    const tagWMIINFOSTRUCT entry = systemEntry(GetParam().files);
+    EXPECT_EQ(entry.model, GetParam().model);
+    EXPECT_EQ(entry.serialNumber, GetParam().serial);
+    EXPECT_EQ(entry.uuid, GetParam().uuid);
+}
+
+INSTANTIATE_TEST_SUITE_P(LinuxSystem, IdentityStandIns, ::testing::ValuesIn(kStandInCases),
+                         [](const ::testing::TestParamInfo<StandInCase>& info) { return info.param.what; });
+
 struct NameCase {
     const char* what;
     InputFiles files;

@@ -68,7 +68,7 @@ TEST_F(Applications, RealListsGiveEveryNamedApplication) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sample);
-        SKIP_WITHOUT(macSample(c.sample));
+        REQUIRE_SAMPLE(macSample(c.sample));
         fs::copy_file(macSample(c.sample), source / "app", fs::copy_options::overwrite_existing);
         const Lines list = load();
         ASSERT_EQ(list.size(), c.count);

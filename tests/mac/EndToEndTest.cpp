@@ -85,7 +85,7 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const auto& sample : kSamples)
-            SKIP_WITHOUT(macSample(sample.second));
+            REQUIRE_SAMPLE(macSample(sample.second));
         for (const auto& sample : kSamples)
             fs::copy_file(macSample(sample.second), source / sample.first);
         writeFile(source / "hostname", "mac01.example.com\n");

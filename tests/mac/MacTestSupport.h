@@ -1,6 +1,6 @@
 #pragma once
 // What the macOS collector tests share: a throw-away source folder, the real
-// samples (skipped when absent), small system_profiler reports written inline,
+// samples in tests/samples, small system_profiler reports written inline,
 // and the managers with their collectors opened up.
 
 #include <cstdlib>
@@ -17,16 +17,11 @@ namespace mactest {
 
 namespace fs = boost::filesystem;
 
-// The real outputs of real Macs; KX_SAMPLES in the environment overrides the built-in folder.
-inline fs::path macSample(const std::string& relative) {
-    const char* env = std::getenv("KX_SAMPLES");
-    const fs::path root = env != nullptr && *env != '\0' ? fs::path(env) : fs::path(KX_SAMPLES_DIR);
-    return root / "macos" / relative;
-}
+// The real outputs of real Macs, kept in tests/samples.
+inline fs::path macSample(const std::string& relative) { return fs::path(KX_SAMPLES_DIR) / "macos" / relative; }
 
-#define SKIP_WITHOUT(sample)                                                        \
-    if (!boost::filesystem::exists(sample))                                         \
-    GTEST_SKIP() << "sample not found: " << (sample)
+// A test whose sample is missing fails rather than passing unseen.
+#define REQUIRE_SAMPLE(sample) ASSERT_TRUE(boost::filesystem::exists(sample)) << "sample not found: " << (sample)
 
 inline void writeFile(const fs::path& file, const std::string& content) {
     fs::ofstream(file, std::ios::binary) << content;

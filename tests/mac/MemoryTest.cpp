@@ -27,7 +27,7 @@ std::string module(const std::string& name, const std::string& size) {
 
 TEST_F(Memory, RealIntelReportGivesEveryModule) {
     const fs::path sample = macSample("memory/ohai-10.7.5-MacBookPro8-2-SPMemoryDataType-mini.xml");
-    SKIP_WITHOUT(sample);
+    REQUIRE_SAMPLE(sample);
     EXPECT_EQ(load(readFile(sample)), (Lines{"BANK 0/DIMM0 | 4194304 KB", "BANK 1/DIMM0 | 4194304 KB"}));
 }
 

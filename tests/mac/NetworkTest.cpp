@@ -23,7 +23,7 @@ protected:
 
 TEST_F(Network, RealMiniReportHasNoAddressesSoNoAdapters) {
     const fs::path sample = macSample("network/ohai-10.7.5-MacBookPro8-2-SPNetworkDataType-mini.xml");
-    SKIP_WITHOUT(sample);
+    REQUIRE_SAMPLE(sample);
     EXPECT_TRUE(load(readFile(sample)).empty());
 }
 

@@ -49,7 +49,7 @@ TEST_F(Storage, RealControllerReportsGiveNamedDrives) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sample);
-        SKIP_WITHOUT(macSample(c.sample));
+        REQUIRE_SAMPLE(macSample(c.sample));
         for (const char* name : {"physical_disk.xml", "nvme_disk.xml", "pata_disk.xml"})
             fs::remove(source / name);
         copySample(macSample(c.sample), c.input);
@@ -87,7 +87,7 @@ TEST_F(Storage, DrivesWithoutNameOrOfOtherTypesAreSkipped) {
 
 TEST_F(Storage, RealVolumeReport) {
     const fs::path sample = macSample("storage/ohai-2016-MacBookPro11-1-SPStorageDataType-corestorage.xml");
-    SKIP_WITHOUT(sample);
+    REQUIRE_SAMPLE(sample);
     copySample(sample, "logical_disk.xml");
     EXPECT_EQ(volumes(), Lines{"/ | 249661751296 B | 23864803328 free | type 3"});
 }

@@ -4,6 +4,7 @@
 // the script in an installation folder.
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -117,9 +118,14 @@ TEST_F(ScriptOnThisMachine, DisksAreLsblksDisksWithTheirSizes) {
         if (m.str(2) == "rom")
             drives.insert(m.str(1));
     }
+    // A disk without a model is named all the same (vendor and transport, or its kernel name).
     std::multiset<std::pair<std::string, int64_t>> recorded;
-    for (const json& disk : hardware()["disks"])
-        recorded.insert({disk["name"].get<std::string>(), disk["sizeBytes"].get<int64_t>()});
+    for (const json& disk : hardware()["disks"]) {
+        const std::string name = disk["name"];
+        EXPECT_NE(name, "");
+        const int64_t size = disk["sizeBytes"];
+        recorded.insert({disks.count({name, size}) ? name : "", size});
+    }
     EXPECT_EQ(recorded, disks);
     std::multiset<std::string> recordedDrives;
     for (const json& drive : hardware()["cdDrives"])
@@ -213,6 +219,59 @@ TEST_F(ScriptOnThisMachine, NetworkAdaptersAreTheInterfacesWithTheirPrimaryAddre
         EXPECT_EQ(r.mac, interface.second.mac) << interface.first;
         EXPECT_EQ(r.ip, interface.second.ip) << interface.first;
         EXPECT_EQ(r.mask, interface.second.mask) << interface.first;
+    }
+}
+
+// Without DMI tables (this virtual machine) the UUID is the machine id in
+// dmidecode's form; with them it is never empty either.
+TEST_F(ScriptOnThisMachine, SystemUuidFromDmiOrTheMachineId) {
+    const std::string uuid = hardware()["system"]["uuid"];
+    EXPECT_TRUE(std::regex_match(uuid, std::regex("[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}"))) << uuid;
+    if (fs::exists("/sys/class/dmi/id") || fs::exists("/sys/devices/virtual/dmi/id"))
+        return;
+    const std::string id = lines(readFile("/etc/machine-id")).at(0);
+    std::string expected;
+    for (size_t i = 0; i < id.size(); ++i)
+        expected += std::string(i == 8 || i == 12 || i == 16 || i == 20 ? "-" : "") +
+                    static_cast<char>(std::toupper(static_cast<unsigned char>(id[i])));
+    EXPECT_EQ(uuid, expected);
+}
+
+// Each adapter's gateway is its first default route; every adapter with an
+// address names the first server of resolv.conf (unless that is
+// systemd-resolved's stub, whose servers lie behind it); wireless ones are
+// those sysfs says are.
+TEST_F(ScriptOnThisMachine, AdaptersCarryTheirGatewayNameServerAndKind) {
+    if (which("ip").empty())
+        GTEST_SKIP() << "no ip";
+    std::map<std::string, std::string> gateways;
+    for (const std::string& line : lines(output("ip -4 route show 2>/dev/null"))) {
+        std::smatch m;
+        if (std::regex_search(line, m, std::regex("^default via (\\S+) .*dev (\\S+)")) && !gateways.count(m.str(2)))
+            gateways[m.str(2)] = m.str(1);
+    }
+    std::string nameServer;
+    for (const std::string& line : lines(readFile("/etc/resolv.conf"))) {
+        std::istringstream words(line);
+        std::string key, value;
+        if (words >> key >> value && key == "nameserver") {
+            nameServer = value;
+            break;
+        }
+    }
+    const std::regex named(".*\\(([^()]+)\\)$");
+    for (const json& nic : hardware()["nics"]) {
+        std::smatch m;
+        const std::string description = nic["description"];
+        ASSERT_TRUE(std::regex_match(description, m, named)) << description;
+        const std::string name = m.str(1);
+        EXPECT_EQ(nic["defaultGateway"], gateways.count(name) ? gateways[name] : "") << name;
+        if (nic["ipAddress"] != "" && nameServer != "127.0.0.53") {
+            EXPECT_EQ(nic["dnsServer1"], nameServer) << name;
+        }
+        const fs::path sys = fs::path("/sys/class/net") / name;
+        EXPECT_EQ(nic["wireless"], fs::exists(sys / "wireless") || fs::exists(sys / "phy80211") ? 1 : 0) << name;
+        EXPECT_TRUE(hasResult("net_" + name)) << name;
     }
 }
 

@@ -39,7 +39,8 @@ const Files kLinuxTools = {
     {"df", "printf 'Filesystem     Type 1024-blocks  Used Available Capacity Mounted on\\n"
            "/dev/sda1      ext4        1000   500       400      56%% /\\n'"},
     {"lspci", "printf '00:00.0 Host bridge: ACME Bridge\\n00:02.0 VGA compatible controller: ACME Graphics\\n'"},
-    {"ip", "printf '1: lo: <LOOPBACK,UP,LOWER_UP> mtu 65536\\n    link/loopback 00:00:00:00:00:00 brd 00:00:00:00:00:00\\n"
+    {"ip", "case \"$*\" in *route*) echo 'default via 10.0.0.1 dev eth0 proto static' ; exit ;; esac\n"
+           "printf '1: lo: <LOOPBACK,UP,LOWER_UP> mtu 65536\\n    link/loopback 00:00:00:00:00:00 brd 00:00:00:00:00:00\\n"
            "    inet 127.0.0.1/8 scope host lo\\n2: eth0: <BROADCAST,MULTICAST,UP,LOWER_UP> mtu 1500\\n"
            "    link/ether 02:00:00:00:00:01 brd ff:ff:ff:ff:ff:ff\\n"
            "    inet 10.0.0.5/24 brd 10.0.0.255 scope global eth0\\n'"},
@@ -58,7 +59,11 @@ const Files kLinuxFiles = {
     {"etc/os-release", "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nVERSION_ID=\"12\"\nID=debian\n"},
     {"var/log/dpkg.log", "2023-01-01 00:00:00 startup archives install\n"
                          "2023-01-01 00:00:00 install bash:arm64 <none> 5.2-1\n"},
-    {"sys/devices/virtual/dmi/id/sys_vendor", "ACME\n"}};
+    {"sys/devices/virtual/dmi/id/sys_vendor", "ACME\n"},
+    {"etc/machine-id", "0123456789abcdef0123456789abcdef\n"},
+    {"etc/resolv.conf", "nameserver 10.0.0.53\n"},
+    {"proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+                       "eth0\t00000000\t0100000A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"}};
 
 // What the script leaves on that machine.
 const Files kLinuxResult = {
@@ -75,6 +80,8 @@ const Files kLinuxResult = {
     {"video", "00:02.0 VGA compatible controller: ACME Graphics\n"},
     {"ip_eth0", "    link/ether 02:00:00:00:00:01 brd ff:ff:ff:ff:ff:ff\n    inet 10.0.0.5/24 scope global\n"},
     {"nic_eth0", "ID_VENDOR_FROM_DATABASE=ACME\nID_MODEL_FROM_DATABASE=NIC 1\n"},
+    {"net_eth0", "GATEWAY=10.0.0.1\nDNS=10.0.0.53\nDHCP=0\nWIRELESS=0\n"},
+    {"machine_id", "0123456789abcdef0123456789abcdef\n"},
     {"app", "bash 5.2-1 bash:arm64\n"},
     {"app_install", "2023-01-01 00:00:00 install bash:arm64\n"},
     {"os", "12.1\nDebian GNU/Linux 12 (bookworm)\n"},
@@ -277,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
         HangCase{"df", false, {}, {"logical_disk"}, {}, true},
         HangCase{"lspci", false, {}, {"video"}},
         HangCase{"ip", false, {}, {}, {{"ip_eth0", kIfconfigForm}}},
-        HangCase{"ifconfig", false, {"ip"}, {"ip_eth0", "nic_eth0"}},
+        HangCase{"ifconfig", false, {"ip"}, {"ip_eth0", "nic_eth0", "net_eth0"}},
         HangCase{"udevadm", false, {}, {"nic_eth0"}},
         HangCase{"dpkg-query", false, {"rpm"}, {"app", "app_install", "os_install_2"}},
         HangCase{"rpm", false, {"dpkg-query"}, {"app", "os_install_2"}},
