@@ -51,6 +51,8 @@ const Collector kCollectors[] = {
     {"os_install_1", "os_install_2", hardware<&TestableHW::loadSysInfo>},
     {"app", nullptr, software<&TestableSW::loadForRestDists>},
     {"app_install", "app", software<&TestableSW::loadForUbuntu>},
+    {"net_eth0", "nic_eth0", hardware<&TestableHW::loadNicInfo>},
+    {"machine_id", "devicetree", hardware<&TestableHW::loadSysInfo>},
 };
 
 } // namespace
