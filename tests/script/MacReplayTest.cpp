@@ -59,9 +59,11 @@ TEST_F(ScriptMacReplay, EveryReportIsLeftAsTheProfilerWroteIt) {
     for (const auto& file : files)
         EXPECT_EQ(resultFile(file.first), readFile(sample("macos/" + reports[file.second]))) << file.first;
     // The full detail level: the mini one drops serials, volumes and network details.
-    for (const std::string& call : lines(readFile(base / "calls")))
-        if (call != "SPDisplaysDataType")
+    for (const std::string& call : lines(readFile(base / "calls"))) {
+        if (call != "SPDisplaysDataType") {
             EXPECT_EQ(call.rfind("-xml -detailLevel full SP", 0), 0u) << call;
+        }
+    }
     // ProductVersionExtra also begins with "ProductVersion": left out.
     EXPECT_EQ(resultFile("os"), "ProductName:\tmacOS\nProductVersion:\t13.3.1\n");
     EXPECT_EQ(resultFile("hostname"), "MacBook-Pro.example.org\n");

@@ -275,23 +275,23 @@ const std::vector<std::string> kMacReports = {"hardware.xml", "mem.xml", "physic
 INSTANTIATE_TEST_SUITE_P(
     Tools, ScriptToolHangs,
     ::testing::Values(
-        HangCase{"hostname", false, {}, {"hostname", "domainname"}},
-        HangCase{"uname", false, {}, {"arch"}},
+        HangCase{"hostname", false, {}, {"hostname", "domainname"}, {}},
+        HangCase{"uname", false, {}, {"arch"}, {}},
         HangCase{"dmidecode", false, {}, {"dmidecode"}, {{"grep_sys_devices", "/sys/devices/virtual/dmi/id/sys_vendor:ACME\n"}}, true},
         HangCase{"lscpu", false, {}, {}, {{"cpu", "processor\t: 0\nmodel name\t: aarch64\nBogoMIPS\t: 108.00\n\n"
                                                   "processor\t: 1\nmodel name\t: aarch64\nBogoMIPS\t: 108.00\n"}}},
-        HangCase{"lsblk", false, {}, {"physical_disk"}},
+        HangCase{"lsblk", false, {}, {"physical_disk"}, {}},
         HangCase{"df", false, {}, {"logical_disk"}, {}, true},
-        HangCase{"lspci", false, {}, {"video"}},
+        HangCase{"lspci", false, {}, {"video"}, {}},
         HangCase{"ip", false, {}, {}, {{"ip_eth0", kIfconfigForm}}},
-        HangCase{"ifconfig", false, {"ip"}, {"ip_eth0", "nic_eth0", "net_eth0"}},
-        HangCase{"udevadm", false, {}, {"nic_eth0"}},
-        HangCase{"dpkg-query", false, {"rpm"}, {"app", "app_install", "os_install_2"}},
-        HangCase{"rpm", false, {"dpkg-query"}, {"app", "os_install_2"}},
-        HangCase{"stat", false, {}, {"os_install_1"}},
+        HangCase{"ifconfig", false, {"ip"}, {"ip_eth0", "nic_eth0", "net_eth0"}, {}},
+        HangCase{"udevadm", false, {}, {"nic_eth0"}, {}},
+        HangCase{"dpkg-query", false, {"rpm"}, {"app", "app_install", "os_install_2"}, {}},
+        HangCase{"rpm", false, {"dpkg-query"}, {"app", "os_install_2"}, {}},
+        HangCase{"stat", false, {}, {"os_install_1"}, {}},
         HangCase{"system_profiler", true, {}, kMacReports, {}, true},
-        HangCase{"sw_vers", true, {}, {"os"}},
-        HangCase{"hostname", true, {}, {"hostname"}}),
+        HangCase{"sw_vers", true, {}, {"os"}, {}},
+        HangCase{"hostname", true, {}, {"hostname"}, {}}),
     [](const ::testing::TestParamInfo<HangCase>& info) {
         std::string name = (info.param.mac ? "Mac_" : "Linux_") + info.param.tool;
         std::replace(name.begin(), name.end(), '-', '_');
