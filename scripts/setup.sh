@@ -13,6 +13,7 @@ clang-14 libclang-rt-14-dev
 lighttpd lighttpd-mod-webdav lighttpd-mod-openssl openssl curl
 python3 shellcheck dash time procps
 libplist-dev
+lintian
 "
 
 missing=""

@@ -2,7 +2,8 @@
 # The test command: installs what is missing, builds, runs every test.
 #   scripts/test.sh            normal build in build/
 #   scripts/test.sh --sanitize AddressSanitizer + UBSan build (clang) in build-asan/,
-#                              the same tests, then every fuzz target for a bounded time
+#                              with the plain POSIX paths (-DKX_PORTABLE=ON): the
+#                              same tests, then every fuzz target for a bounded time
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -14,7 +15,7 @@ mode=${1:-normal}
 if [ "$mode" = "--sanitize" ]; then
     build=${KX_BUILD_DIR:-build-asan}
     CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_SANITIZE=ON -DKX_FUZZ=ON >/dev/null
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_SANITIZE=ON -DKX_FUZZ=ON -DKX_PORTABLE=ON >/dev/null
     cmake --build "$build" -j "$jobs"
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

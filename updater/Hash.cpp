@@ -8,6 +8,8 @@
 
 #include <openssl/evp.h>
 
+#include "Portable.h"
+
 Md5::Md5() : context(EVP_MD_CTX_new()), started(false) {
     started = context != nullptr && EVP_DigestInit_ex(context, EVP_md5(), nullptr) == 1;
 }
@@ -61,7 +63,7 @@ bool Hash::GetFile(const char* path, std::string& hex) {
     Descriptor file{::open(path, O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0)
         return false;
-    ::posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    Portable::AdviseSequential(file.fd);
     Md5 md5;
     std::vector<unsigned char> chunk(1 << 20);
     for (;;) {

@@ -15,6 +15,7 @@
 #include "IniWrapXml.h"
 #include "KnownSettings.h"
 #include "Logger.h"
+#include "Portable.h"
 
 namespace fs = std::filesystem;
 
@@ -28,8 +29,8 @@ const int maxCommands = 9;
 // or execution (reported back through a pipe closed by a successful exec).
 int StartDetached(const std::string& program) {
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
-        return errno;
+    if (int failed = Portable::PipeCloseOnExec(report))
+        return failed;
     std::string argument = "tmp";
     char* argv[] = {const_cast<char*>(program.c_str()), &argument[0], nullptr};
     pid_t child = ::fork();

@@ -1,0 +1,40 @@
+# Which system calls beyond POSIX this system offers, found by feature checks
+# (not by the system's name); common/Portable.cpp picks its paths from them.
+# KX_PORTABLE=ON skips the checks for the Linux calls, so a Linux build
+# compiles and tests the paths a system without them uses.
+include(CheckCXXSymbolExists)
+
+option(KX_PORTABLE "Use the plain POSIX paths even where Linux calls exist" OFF)
+
+set(KX_PORTABLE_DEFINITIONS)
+set(CMAKE_REQUIRED_DEFINITIONS -D_GNU_SOURCE)
+set(CMAKE_REQUIRED_QUIET ON)
+if(NOT KX_PORTABLE)
+  check_cxx_symbol_exists(renameat2 "fcntl.h;stdio.h" KX_HAVE_RENAMEAT2)
+  check_cxx_symbol_exists(RENAME_NOREPLACE "fcntl.h;stdio.h" KX_HAVE_RENAME_NOREPLACE)
+  check_cxx_symbol_exists(pipe2 "fcntl.h;unistd.h" KX_HAVE_PIPE2)
+  check_cxx_symbol_exists(posix_fadvise "fcntl.h" KX_HAVE_POSIX_FADVISE)
+  if(KX_HAVE_RENAMEAT2 AND KX_HAVE_RENAME_NOREPLACE)
+    list(APPEND KX_PORTABLE_DEFINITIONS KX_HAVE_RENAMEAT2)
+  endif()
+  if(KX_HAVE_PIPE2)
+    list(APPEND KX_PORTABLE_DEFINITIONS KX_HAVE_PIPE2)
+  endif()
+  if(KX_HAVE_POSIX_FADVISE)
+    list(APPEND KX_PORTABLE_DEFINITIONS KX_HAVE_POSIX_FADVISE)
+  endif()
+endif()
+# macOS: renamex_np(RENAME_EXCL); absent on Linux, so never found there.
+check_cxx_symbol_exists(renamex_np "stdio.h" KX_HAVE_RENAMEX_NP)
+if(KX_HAVE_RENAMEX_NP AND NOT "KX_HAVE_RENAMEAT2" IN_LIST KX_PORTABLE_DEFINITIONS)
+  list(APPEND KX_PORTABLE_DEFINITIONS KX_HAVE_RENAMEX_NP)
+endif()
+unset(CMAKE_REQUIRED_DEFINITIONS)
+unset(CMAKE_REQUIRED_QUIET)
+
+if(KX_PORTABLE_DEFINITIONS)
+  string(REPLACE ";" " " kx_portable_list "${KX_PORTABLE_DEFINITIONS}")
+else()
+  set(kx_portable_list "none, plain POSIX")
+endif()
+message(STATUS "System calls beyond POSIX: ${kx_portable_list}")

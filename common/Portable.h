@@ -1,0 +1,34 @@
+#pragma once
+// The few system calls both programs need beyond POSIX, each behind one
+// function. Which implementation is compiled is decided when the build is
+// configured (cmake/KxPortable.cmake): the Linux call where it exists, the
+// macOS one where that exists, otherwise plain POSIX. -DKX_PORTABLE=ON
+// compiles the plain POSIX paths on Linux too, so the tests run the code a
+// system without the Linux calls compiles.
+
+namespace Portable {
+
+// Renames `from` to `to` only if `to` does not exist; never replaces a file.
+// Returns 0, or an errno value: EEXIST when `to` exists (both left as they
+// were), EXDEV when the names lie on different file systems, ENOTSUP when the
+// file system cannot do it (the caller copies instead), or the system's error.
+//   Linux: renameat2(RENAME_NOREPLACE); macOS: renamex_np(RENAME_EXCL);
+//   POSIX: link() then unlink() of the old name (for a moment both exist).
+int RenameNoReplace(const char* from, const char* to);
+
+// Creates a pipe whose two ends are closed on exec. Returns 0 or errno.
+//   Linux: pipe2(O_CLOEXEC); POSIX: pipe() then FD_CLOEXEC on each end (a
+//   program forking at the same moment in another thread could inherit them;
+//   both programs are single-threaded).
+int PipeCloseOnExec(int ends[2]);
+
+// Tells the system the file will be read once from start to end. A hint
+// only: nothing where the system has no such call.
+//   Linux: posix_fadvise(POSIX_FADV_SEQUENTIAL); elsewhere: nothing.
+void AdviseSequential(int fd);
+
+// The implementations compiled in, e.g. "renameat2 pipe2 posix_fadvise" or
+// "link+unlink pipe+FD_CLOEXEC none": for tests and build logs.
+const char* Implementations();
+
+} // namespace Portable
