@@ -3,6 +3,7 @@
 # KX_PORTABLE=ON skips the checks for the Linux calls, so a Linux build
 # compiles and tests the paths a system without them uses.
 include(CheckCXXSymbolExists)
+include(CheckStructHasMember)
 
 option(KX_PORTABLE "Use the plain POSIX paths even where Linux calls exist" OFF)
 
@@ -28,6 +29,11 @@ endif()
 check_cxx_symbol_exists(renamex_np "stdio.h" KX_HAVE_RENAMEX_NP)
 if(KX_HAVE_RENAMEX_NP AND NOT "KX_HAVE_RENAMEAT2" IN_LIST KX_PORTABLE_DEFINITIONS)
   list(APPEND KX_PORTABLE_DEFINITIONS KX_HAVE_RENAMEX_NP)
+endif()
+# The nanosecond file times: POSIX names them st_mtim, macOS st_mtimespec.
+check_struct_has_member("struct stat" st_mtimespec sys/stat.h KX_HAVE_STAT_MTIMESPEC LANGUAGE CXX)
+if(KX_HAVE_STAT_MTIMESPEC)
+  list(APPEND KX_PORTABLE_DEFINITIONS KX_HAVE_STAT_MTIMESPEC)
 endif()
 unset(CMAKE_REQUIRED_DEFINITIONS)
 unset(CMAKE_REQUIRED_QUIET)

@@ -77,6 +77,22 @@ void AdviseSequential(int fd) {
 #endif
 }
 
+timespec ModifiedTime(const struct stat& status) {
+#if defined(KX_HAVE_STAT_MTIMESPEC)
+    return status.st_mtimespec;
+#else
+    return status.st_mtim;
+#endif
+}
+
+timespec ChangedTime(const struct stat& status) {
+#if defined(KX_HAVE_STAT_MTIMESPEC)
+    return status.st_ctimespec;
+#else
+    return status.st_ctim;
+#endif
+}
+
 const char* Implementations() {
     return
 #if defined(KX_HAVE_RENAMEAT2)

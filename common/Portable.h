@@ -6,6 +6,9 @@
 // compiles the plain POSIX paths on Linux too, so the tests run the code a
 // system without the Linux calls compiles.
 
+#include <sys/stat.h>
+#include <time.h>
+
 namespace Portable {
 
 // Renames `from` to `to` only if `to` does not exist; never replaces a file.
@@ -26,6 +29,12 @@ int PipeCloseOnExec(int ends[2]);
 // only: nothing where the system has no such call.
 //   Linux: posix_fadvise(POSIX_FADV_SEQUENTIAL); elsewhere: nothing.
 void AdviseSequential(int fd);
+
+// A file's last modification and last status change, to the nanosecond
+// where the file system keeps them.
+//   POSIX: st_mtim, st_ctim; macOS: st_mtimespec, st_ctimespec.
+timespec ModifiedTime(const struct stat& status);
+timespec ChangedTime(const struct stat& status);
 
 // The implementations compiled in, e.g. "renameat2 pipe2 posix_fadvise" or
 // "link+unlink pipe+FD_CLOEXEC none": for tests and build logs.

@@ -1,13 +1,16 @@
 #include "DigestCache.h"
 
 #include "Hash.h"
+#include "Portable.h"
 
 namespace {
 
 bool SameFile(const struct stat& a, const struct stat& b) {
+    const timespec aModified = Portable::ModifiedTime(a), bModified = Portable::ModifiedTime(b);
+    const timespec aChanged = Portable::ChangedTime(a), bChanged = Portable::ChangedTime(b);
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+           aModified.tv_sec == bModified.tv_sec && aModified.tv_nsec == bModified.tv_nsec &&
+           aChanged.tv_sec == bChanged.tv_sec && aChanged.tv_nsec == bChanged.tv_nsec;
 }
 
 } // namespace
