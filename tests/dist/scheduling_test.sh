@@ -65,6 +65,14 @@ check "a start at another time (kickstart, after wake) runs at once" "$(run_job 
 check "the updater waits as long at 08:00, an hour ahead" "$(run_job "$updater" $uuid_a 0800)" "$delay_a KX_Updater run"
 check "the updater at another time runs at once" "$(run_job "$updater" $uuid_a 0900)" "- KX_Updater run"
 
+# Where the jobs' output goes and what they create: the installation's log/,
+# for root only (launchd's default is /dev/null).
+job_files() {
+    python3 -c 'import plistlib, sys; d = plistlib.load(open(sys.argv[1], "rb")); print(d["WorkingDirectory"] + "/log/" == d["StandardOutPath"].rsplit("/", 1)[0] + "/" and d["StandardOutPath"] == d["StandardErrorPath"], oct(d["Umask"]))' "$1"
+}
+check "the agent job keeps its output in log/, umask 077" "$(job_files "$agent")" "True 0o77"
+check "the updater job keeps its output in log/, umask 077" "$(job_files "$updater")" "True 0o77"
+
 # The updater's start command, as the updater runs it: [EXEPATH] replaced,
 # through the shell.
 start_line() {
