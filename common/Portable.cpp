@@ -1,7 +1,6 @@
 #include "Portable.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,47 +8,6 @@
 // KX_HAVE_* come from cmake/KxPortable.cmake.
 
 namespace Portable {
-
-namespace {
-
-// The POSIX way: a second name for the file (refused when `to` exists),
-// then the old name removed. If the old name cannot be removed, the new one
-// is taken back, so either the rename happened or nothing did.
-int LinkThenUnlink(const char* from, const char* to) {
-    if (::link(from, to) != 0) {
-        int code = errno;
-        // File systems without hard links (FAT, some network shares).
-        if (code == EPERM || code == EOPNOTSUPP || code == ENOTSUP || code == EMLINK)
-            return ENOTSUP;
-        return code;
-    }
-    if (::unlink(from) != 0) {
-        int code = errno;
-        ::unlink(to);
-        return code;
-    }
-    return 0;
-}
-
-} // namespace
-
-int RenameNoReplace(const char* from, const char* to) {
-#if defined(KX_HAVE_RENAMEAT2)
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS) // else: not offered by this file system or kernel
-        return errno;
-    return LinkThenUnlink(from, to);
-#elif defined(KX_HAVE_RENAMEX_NP)
-    if (::renamex_np(from, to, RENAME_EXCL) == 0)
-        return 0;
-    if (errno != ENOTSUP && errno != EINVAL)
-        return errno;
-    return LinkThenUnlink(from, to);
-#else
-    return LinkThenUnlink(from, to);
-#endif
-}
 
 int PipeCloseOnExec(int ends[2]) {
 #if defined(KX_HAVE_PIPE2)
@@ -95,17 +53,10 @@ timespec ChangedTime(const struct stat& status) {
 
 const char* Implementations() {
     return
-#if defined(KX_HAVE_RENAMEAT2)
-        "renameat2"
-#elif defined(KX_HAVE_RENAMEX_NP)
-        "renamex_np"
-#else
-        "link+unlink"
-#endif
 #if defined(KX_HAVE_PIPE2)
-        " pipe2"
+        "pipe2"
 #else
-        " pipe+FD_CLOEXEC"
+        "pipe+FD_CLOEXEC"
 #endif
 #if defined(KX_HAVE_POSIX_FADVISE)
         " posix_fadvise";

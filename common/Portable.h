@@ -11,14 +11,6 @@
 
 namespace Portable {
 
-// Renames `from` to `to` only if `to` does not exist; never replaces a file.
-// Returns 0, or an errno value: EEXIST when `to` exists (both left as they
-// were), EXDEV when the names lie on different file systems, ENOTSUP when the
-// file system cannot do it (the caller copies instead), or the system's error.
-//   Linux: renameat2(RENAME_NOREPLACE); macOS: renamex_np(RENAME_EXCL);
-//   POSIX: link() then unlink() of the old name (for a moment both exist).
-int RenameNoReplace(const char* from, const char* to);
-
 // Creates a pipe whose two ends are closed on exec. Returns 0 or errno.
 //   Linux: pipe2(O_CLOEXEC); POSIX: pipe() then FD_CLOEXEC on each end (a
 //   program forking at the same moment in another thread could inherit them;
@@ -36,8 +28,8 @@ void AdviseSequential(int fd);
 timespec ModifiedTime(const struct stat& status);
 timespec ChangedTime(const struct stat& status);
 
-// The implementations compiled in, e.g. "renameat2 pipe2 posix_fadvise" or
-// "link+unlink pipe+FD_CLOEXEC none": for tests and build logs.
+// The implementations compiled in, e.g. "pipe2 posix_fadvise" or
+// "pipe+FD_CLOEXEC none": for tests and build logs.
 const char* Implementations();
 
 } // namespace Portable

@@ -5,66 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 #include <string>
 
-#include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
 #include "Portable.h"
 
-namespace fs = boost::filesystem;
-
 namespace {
 
-class RenameNoReplace : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / fs::unique_path("kx-portable-%%%%-%%%%");
-        fs::create_directories(dir);
-        RecordProperty("compiled", Portable::Implementations());
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    fs::path dir;
-};
-
-TEST_F(RenameNoReplace, MovesTheFileToAFreeName) {
-    write("staged", "new");
-    EXPECT_EQ(Portable::RenameNoReplace(path("staged").c_str(), path("target").c_str()), 0);
-    EXPECT_FALSE(fs::exists(path("staged")));
-    EXPECT_EQ(read("target"), "new");
-}
-
-TEST_F(RenameNoReplace, NeverReplacesAnExistingNameAndLeavesBothAsTheyWere) {
-    write("staged", "new");
-    write("target", "old");
-    EXPECT_EQ(Portable::RenameNoReplace(path("staged").c_str(), path("target").c_str()), EEXIST);
-    EXPECT_EQ(read("staged"), "new");
-    EXPECT_EQ(read("target"), "old");
-}
-
-TEST_F(RenameNoReplace, ReportsTheSystemsReasonForAMissingSourceOrFolder) {
-    EXPECT_EQ(Portable::RenameNoReplace(path("absent").c_str(), path("target").c_str()), ENOENT);
-    write("staged", "new");
-    EXPECT_EQ(Portable::RenameNoReplace(path("staged").c_str(), path("no/target").c_str()), ENOENT);
-    EXPECT_EQ(read("staged"), "new");
-}
-
 TEST(PipeCloseOnExec, BothEndsAreClosedOnExecAndCarryData) {
+    RecordProperty("compiled", Portable::Implementations());
     int ends[2];
     ASSERT_EQ(Portable::PipeCloseOnExec(ends), 0);
     for (int end : ends)
@@ -79,6 +30,25 @@ TEST(PipeCloseOnExec, BothEndsAreClosedOnExecAndCarryData) {
 
 TEST(AdviseSequential, IsOnlyAHintEvenForABadDescriptor) {
     Portable::AdviseSequential(-1); // must neither fail nor crash
+}
+
+TEST(FileTimes, AreTheFileSystemsToTheNanosecond) {
+    char name[] = "/tmp/kx-portable-XXXXXX";
+    int fd = ::mkstemp(name);
+    ASSERT_GE(fd, 0);
+    const timespec times[2] = {{1700000000, 123456789}, {1700000100, 987654321}}; // access, modification
+    ASSERT_EQ(::futimens(fd, times), 0);
+    struct stat status;
+    ASSERT_EQ(::fstat(fd, &status), 0);
+    ::close(fd);
+    ::unlink(name);
+    const timespec modified = Portable::ModifiedTime(status);
+    EXPECT_EQ(modified.tv_sec, 1700000100);
+    if (modified.tv_nsec != 0) { // a file system without nanoseconds keeps 0
+        EXPECT_EQ(modified.tv_nsec, 987654321);
+    }
+    const timespec changed = Portable::ChangedTime(status);
+    EXPECT_GE(changed.tv_sec, 1700000100); // set by the system: now
 }
 
 } // namespace
