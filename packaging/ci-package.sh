@@ -89,7 +89,8 @@ quiet $SUDO systemctl disable kx-updater.timer
 $SUDO sed -i 's|<Server>[^<]*</Server>|<Server>edited.example.com</Server>|' "$prefix/config.ini"
 # What the programs leave behind, for the purge below.
 $SUDO mkdir -p "$prefix/log" "$prefix/result" "$prefix/updatetmp" "$prefix/backup" "$prefix/updatelog"
-$SUDO touch "$prefix/log/kxinv_20261210.log" "$prefix/logtmp.txt" "$prefix/tmp_Inventory.exe"
+$SUDO touch "$prefix/log/kxinv_20261210.log" "$prefix/logtmp.txt" "$prefix/tmp_Inventory.exe" \
+    "$prefix/.kxupd-new-kxdump"
 # A later version of the same package: the real upgrade path (prerm upgrade,
 # new files, postinst configure with the old version).
 dpkg-deb -R "$deb" "$work/next"
