@@ -1,6 +1,7 @@
 // Around the replacement: the stop entries before it, the start commands and
 // the completion report after it, and the log upload at the end of the run.
 
+#include <ctime>
 #include <filesystem>
 
 #include "CProcess.h"
@@ -88,4 +89,15 @@ void Updater::Result(std::string logText) {
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
     std::string response;
     downloader.Upload(logFile, path, response);
+}
+
+bool Updater::WriteStatus() {
+    statusWritten = true;
+    status.ended = std::time(nullptr);
+    std::string error;
+    if (PrivateFile::ReplaceAtomically((fs::path(workDir) / "updatelog" / "last_run.json").string(),
+                                       status.ToJson(), &error))
+        return true;
+    Logger::Write("status file not written: %s", error.c_str());
+    return false;
 }

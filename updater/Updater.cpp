@@ -76,7 +76,14 @@ Updater::Updater(Sleep sleep)
     Init();
 }
 
-Updater::~Updater() = default;
+Updater::~Updater() {
+    // A run that ended early on an exception still leaves its status.
+    if (status.started != 0 && !statusWritten) {
+        if (status.detail.empty())
+            status.detail = "the run ended early";
+        WriteStatus();
+    }
+}
 
 bool Updater::Init() {
     std::error_code error;

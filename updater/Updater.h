@@ -24,6 +24,7 @@
 #include "Downloader.h"
 #include "Journal.h"
 #include "UpdateListData.h"
+#include "UpdateStatus.h"
 
 class Updater {
 public:
@@ -65,6 +66,15 @@ public:
     bool Complete();
     void Result(std::string logText);
 
+    // False when no server is set: there is nothing to update from.
+    bool Configured() const { return !server.empty(); }
+    // What the run did so far; a run sets `started` (which makes the
+    // destructor write the file if the run never got to WriteStatus).
+    UpdateStatus& Status() { return status; }
+    // Writes Status() (end time now) as "updatelog/last_run.json"; a failure
+    // is one log line.
+    bool WriteStatus();
+
 private:
     std::string StagingDir() const;
     std::string StagedFile(const _updateListData& entry) const;
@@ -104,6 +114,8 @@ private:
     std::vector<_updateListData> downloadedEntries;
 
     Sleep sleep;
+    UpdateStatus status;
+    bool statusWritten = false;
     DigestCache digests;
     // The files of this run's transaction, in list order.
     std::vector<Placement> plan;

@@ -67,7 +67,7 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
 
     std::string workDir = fs::canonical(install).string();
     std::string listHash = ReadFile(server->www() / "list.md5");
-    std::vector<std::string> log = Log();
+    std::vector<std::string> log = LogMessages(install);
     // The launching process logs one line, the launch result, whenever it gets there.
     ASSERT_EQ(std::count(log.begin(), log.end(), "Success"), 1);
     log.erase(std::find(log.begin(), log.end(), "Success"));
@@ -98,6 +98,7 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
         "Launcher: ",
         "fail:[exit 3](768)",
         "Complete: accepted",
+        "end: updated",
     };
     EXPECT_EQ(log, expected);
 
@@ -141,6 +142,7 @@ TEST_F(ProgramTest, WithoutServerTheRunEndsAtOnceAndUploadsNothing) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(output, "start\nend\n");
     EXPECT_EQ(Log(), (std::vector<std::string>{"updater: boot", "DownloadList: server empty"}));
+    EXPECT_EQ(Outcome(), "not configured");
     EXPECT_FALSE(fs::exists(install / "logtmp.txt"));
 }
 

@@ -86,6 +86,21 @@ void UpdateFixture::Run() {
         if (onPause)
             onPause(pauses.size());
     });
+    std::vector<std::string> log = LogMessages(install);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().rfind("end: ", 0), 0u) << log.back();
+}
+
+std::vector<std::string> UpdateFixture::Log() const {
+    std::vector<std::string> log = LogMessages(install);
+    if (!log.empty() && log.back().rfind("end: ", 0) == 0)
+        log.pop_back();
+    return log;
+}
+
+std::string UpdateFixture::Outcome() const {
+    std::vector<std::string> log = LogMessages(install);
+    return !log.empty() && log.back().rfind("end: ", 0) == 0 ? log.back().substr(5) : "";
 }
 
 bool UpdateFixture::Logged(const std::string& message) const {

@@ -51,9 +51,13 @@ protected:
     std::string InstalledContent(const std::string& relative) const;
 
     // One update run in the installation folder; pauses are recorded and
-    // `onPause` (when set) is called with the number of the pause.
+    // `onPause` (when set) is called with the number of the pause. The log
+    // must end with one "end: " line.
     void Run();
-    std::vector<std::string> Log() const { return LogMessages(install); }
+    // The day's log messages up to the run's last line "end: <outcome>",
+    // which Outcome() gives.
+    std::vector<std::string> Log() const;
+    std::string Outcome() const;
     bool Logged(const std::string& message) const;
     // The one upload of the run: the log as sent, equal to "logtmp.txt".
     void ExpectLogUploadedOnce();

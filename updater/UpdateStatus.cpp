@@ -1,0 +1,49 @@
+#include "UpdateStatus.h"
+
+#include <nlohmann/json.hpp>
+
+#include "PrivateFile.h"
+#include "Version.h"
+
+const char* UpdateStatus::Text(UpdateOutcome outcome) {
+    switch (outcome) {
+    case UpdateOutcome::Updated: return "updated";
+    case UpdateOutcome::NoUpdate: return "no update";
+    case UpdateOutcome::NotConfigured: return "not configured";
+    case UpdateOutcome::ListFailed: return "list failed";
+    case UpdateOutcome::DownloadFailed: return "download failed";
+    case UpdateOutcome::UpdateFailed: return "update failed";
+    case UpdateOutcome::RunFailed: return "run failed";
+    }
+    return "run failed";
+}
+
+void UpdateStatus::Note(const std::string& name, const std::string& dir, const std::string& result,
+                        const std::string& detail) {
+    for (EntryResult& entry : entries)
+        if (entry.name == name && entry.dir == dir) {
+            entry.result = result;
+            entry.detail = detail;
+            return;
+        }
+    entries.push_back({name, dir, result, detail});
+}
+
+std::string UpdateStatus::ToJson() const {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const EntryResult& entry : entries)
+        list.push_back({{"name", entry.name},
+                        {"dir", entry.dir},
+                        {"result", entry.result},
+                        {"detail", entry.detail}});
+    nlohmann::ordered_json status = {{"program", "KX_Updater"},
+                                     {"version", KX_VERSION},
+                                     {"started", PrivateFile::IsoTime(started)},
+                                     {"ended", PrivateFile::IsoTime(ended)},
+                                     {"outcome_code", static_cast<int>(outcome)},
+                                     {"outcome", Text(outcome)},
+                                     {"detail", detail},
+                                     {"entries", list}};
+    // Names from the server's list need not be UTF-8.
+    return status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
