@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -20,6 +21,16 @@ const char* const kRoot = "/SPOOL/";
 const char* const kSpoolDirectory = "/agent/decryptdata/";
 const char* const kDataFilePrefix = "KX-";
 const char* const kConnectFailed = " に接続失敗しました。";
+
+// How a failed transfer ended, for one log line: libcurl's code and reason,
+// or the status the server answered with.
+std::string transferText(const WebDAV::Outcome& outcome) {
+    if (outcome.code != 0)
+        return "connect err:" + std::to_string(outcome.code) + " " + LogText::OneLine(outcome.reason);
+    if (outcome.status != 0)
+        return "http err:" + std::to_string(outcome.status);
+    return "no answer";
+}
 
 } // namespace
 
@@ -43,14 +54,24 @@ bool CTransferCoordinator::upload() {
                                     {"pinned_public_key", pinnedPublicKey}};
     const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
     if (!client->check("/")) {
-        status.outcome = RunOutcome::ConnectionFailed;
-        status.detail = baseUrl;
-        sendMessage(baseUrl + kConnectFailed, messageParams);
-        // Why, beside it in the log: libcurl's reason (a refused certificate, …).
         const WebDAV::Outcome outcome = client->outcome();
-        if (outcome.code != 0)
-            log("connect err:" + std::to_string(outcome.code) + " " +
-                LogText::OneLine(outcome.reason));
+        if (outcome.code == 0 && (outcome.status == 401 || outcome.status == 403)) {
+            // Standard output and listeners get the usual text; the log says
+            // what it is: the server answered and refused the login.
+            status.outcome = RunOutcome::AuthenticationFailed;
+            status.detail = baseUrl + ": " + transferText(outcome);
+            std::cout << baseUrl << kConnectFailed << '\n' << std::flush;
+            for (CAbstractListener* listener : listeners)
+                listener->onMessage(baseUrl + kConnectFailed, messageParams);
+            log(baseUrl + " authentication failed: " + transferText(outcome));
+            return false;
+        }
+        status.outcome = RunOutcome::ConnectionFailed;
+        status.detail = baseUrl + ": " + transferText(outcome);
+        sendMessage(baseUrl + kConnectFailed, messageParams);
+        // Why, beside it in the log: libcurl's reason (a refused certificate,
+        // …) or the server's status (a missing spool root).
+        log(transferText(outcome));
         return false;
     }
 
@@ -80,15 +101,23 @@ bool CTransferCoordinator::upload() {
         result.size = size;
         if (!stream) {
             result.error = std::string("cannot be read: ") + std::strerror(openError);
-        } else if (client->upload_from(kSpoolDirectory + ("/" + result.name), stream)) {
-            result.result = "uploaded";
-            uploaded += size;
         } else {
-            result.error = "not stored";
+            const bool done = client->upload_from(kSpoolDirectory + ("/" + result.name), stream);
+            const WebDAV::Outcome outcome = client->outcome();
+            result.httpStatus = outcome.status;
+            result.curlCode = outcome.code;
+            if (done)
+                result.result = "uploaded";
+            else
+                result.error = transferText(outcome);
         }
         if (result.result.empty()) {
             result.result = "failed";
             stored = false;
+            log("upload " + result.name + ": " + result.error);
+        } else {
+            uploaded += size;
+            log("upload " + result.name + ": " + std::to_string(result.httpStatus));
         }
         status.files.push_back(result);
         sendProgress(uploaded, total);

@@ -52,8 +52,10 @@ void runOnce() {
     } else {
         try {
             coordinator.start();
-            if (!coordinator.upload())
+            if (!coordinator.upload()) {
                 std::cout << "upload err" << std::endl;
+                coordinator.log("upload err");
+            }
         } catch (const std::exception& e) {
             std::cout << "run failed: " << e.what() << std::endl;
             coordinator.runStatus().outcome = RunOutcome::RunFailed;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <map>
+#include <regex>
 #include <thread>
 #include <vector>
 
@@ -254,7 +255,10 @@ TEST_F(AgentUpload, TheProgramStoresBothFilesOverHttpAndHttps) {
             EXPECT_EQ(bytes.substr(bytes.size() - 7), "KX20EOF") << file;
         }
         // The log holds the same messages (without "start" and "end").
-        std::vector<std::string> logged = collectionThen({"UPDATE_PROGRESS", "UPDATE_PROGRESS"});
+        // Each file's line with the server's status comes before its progress.
+        std::vector<std::string> logged = collectionThen(
+            {"upload " + files[1].filename().string() + ": 201", "UPDATE_PROGRESS",
+             "upload " + files[0].filename().string() + ": 201", "UPDATE_PROGRESS"});
         logged.erase(logged.begin());
         EXPECT_EQ(logTexts(), logged);
         fs::remove_all(home / "log");
@@ -289,14 +293,16 @@ TEST_F(AgentUpload, TheProgramsDataFilesLandByteIdentical) {
 }
 
 TEST_F(AgentUpload, TheProgramReportsAServerItCannotUse) {
+    // Standard output keeps its one line for all of them; the log says what it was.
     const struct {
         const char* fault;
         bool down;
         std::string password;
         bool withoutSpool;
-    } cases[] = {{"server down", true, "secret", false},
-                 {"wrong password (401)", false, "wrong", false},
-                 {"missing root (404)", false, "secret", true}};
+        std::string logged; // after the collection's lines, "<url>" for the base URL
+    } cases[] = {{"server down", true, "secret", false, "<url> に接続失敗しました。|connect err:7 "},
+                 {"wrong password (401)", false, "wrong", false, "<url> authentication failed: http err:401"},
+                 {"missing root (404)", false, "secret", true, "<url> に接続失敗しました。|http err:404"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         std::unique_ptr<Lighttpd> server;
@@ -306,20 +312,23 @@ TEST_F(AgentUpload, TheProgramReportsAServerItCannotUse) {
             port = server->port();
         }
         configure(port, false, c.password);
-        const std::string failed = "http://127.0.0.1:" + std::to_string(port) + kConnectFailed;
+        const std::string url = "http://127.0.0.1:" + std::to_string(port);
         const Run run = runProgram();
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out, collectionThen({failed, "upload err", "end"}));
+        EXPECT_EQ(run.out, collectionThen({url + kConnectFailed, "upload err", "end"}));
+
+        std::vector<std::string> expected;
+        std::string lines = c.logged;
+        lines.replace(0, 5, url);
+        for (std::size_t bar; (bar = lines.find('|')) != std::string::npos; lines.erase(0, bar + 1))
+            expected.push_back(lines.substr(0, bar));
+        expected.push_back(lines);
+        expected.push_back("upload err");
         const std::vector<std::string> logged = logTexts();
-        ASSERT_FALSE(logged.empty());
-        if (c.down) {
-            // libcurl's reason beside the message.
-            ASSERT_GE(logged.size(), 2u);
-            EXPECT_EQ(logged[logged.size() - 2], failed);
-            EXPECT_EQ(logged.back().rfind("connect err:7 ", 0), 0u) << logged.back();
-        } else {
-            EXPECT_EQ(logged.back(), failed);
-        }
+        ASSERT_GE(logged.size(), expected.size());
+        const std::vector<std::string> tail(logged.end() - expected.size(), logged.end());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(tail[i].substr(0, expected[i].size()), expected[i]) << tail[i];
         if (server) {
             EXPECT_EQ(server->requests("PUT"), 0);
         }
@@ -338,6 +347,15 @@ TEST_F(AgentUpload, TheProgramReportsAConnectionDroppedMidBody) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, collectionThen({"UPDATE_PROGRESS", "UPDATE_PROGRESS", "upload err", "end"}));
     EXPECT_EQ(puts, 2);
+    // Each file's line gives libcurl's code and text; "upload err" ends the log too.
+    std::vector<std::string> fileLines;
+    for (const std::string& line : logTexts())
+        if (line.rfind("upload KX-", 0) == 0)
+            fileLines.push_back(line);
+    ASSERT_EQ(fileLines.size(), 2u);
+    for (const std::string& line : fileLines)
+        EXPECT_TRUE(std::regex_search(line, std::regex(R"(^upload KX-0-\d{16}\.dat: connect err:\d+ \S)"))) << line;
+    EXPECT_EQ(logTexts().back(), "upload err");
 }
 
 TEST_F(AgentUpload, HelpAndVersionAnswerWithoutARunOrARequest) {
@@ -369,23 +387,25 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
         int code;
         std::string outcome;
         std::vector<std::string> fileResults; // per data file, in upload order
+        long httpStatus;                      // of every data file's PUT
+        std::string error;                    // of every data file
     };
     const std::vector<Case> cases = {
         {"uploaded", [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              return server->port();
-         }, "secret", 0, "uploaded", {"uploaded", "uploaded"}},
+         }, "secret", 0, "uploaded", {"uploaded", "uploaded"}, 201, ""},
         {"PUT refused with 409 (no spool folder)", [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              fs::remove_all(server->spool());
              return server->port();
-         }, "secret", 5, "upload failed", {"failed", "failed"}},
+         }, "secret", 5, "upload failed", {"failed", "failed"}, 409, "http err:409"},
         {"wrong password", [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              return server->port();
-         }, "wrong", 3, "connection failed", {}},
+         }, "wrong", 4, "authentication failed", {}, 0, ""},
         {"no server", [](std::unique_ptr<Lighttpd>&) { return kxtest::freePort(); }, "secret", 3,
-         "connection failed", {}},
+         "connection failed", {}, 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -409,7 +429,9 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
             results.push_back(entry["result"]);
             EXPECT_EQ(entry["name"].get<std::string>().substr(0, 3), "KX-");
             EXPECT_GT(entry["size"].get<int>(), 0);
-            EXPECT_EQ(entry["error"].get<std::string>().empty(), entry["result"] == "uploaded");
+            EXPECT_EQ(entry["http_status"], c.httpStatus);
+            EXPECT_EQ(entry["curl_code"], 0);
+            EXPECT_EQ(entry["error"], c.error);
         }
         EXPECT_EQ(results, c.fileResults);
         // Nothing but the log and the status file is left beside them.
