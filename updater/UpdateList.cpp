@@ -27,6 +27,12 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::status(path, error));
 }
 
+// The server answered and will answer the same again (4xx): no retry. A 5xx
+// may pass and is tried again like a failed connection.
+bool Refused(const Downloader& downloader) {
+    return downloader.responseCode >= 400 && downloader.responseCode < 500;
+}
+
 } // namespace
 
 bool Updater::DownloadList() {
@@ -48,6 +54,10 @@ bool Updater::DownloadList() {
             break;
         if (downloader.responseCode == 404) {
             Logger::Write("DownloadList: not found: %s", listPath.c_str());
+            return false;
+        }
+        if (Refused(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
+            Logger::Write("DownloadList: http err:%d", downloader.responseCode);
             return false;
         }
         if (attempt == listAttempts) {
@@ -77,8 +87,13 @@ bool Updater::DownloadList() {
             Logger::Write("DownloadList Hash: not found");
             return false;
         }
+        if (Refused(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
+            Logger::Write("DownloadList Hash: http err:%d", downloader.responseCode);
+            return false;
+        }
         if (attempt == listAttempts) {
-            Logger::Write("DownloadList Hash: connect err:%d", downloader.error);
+            Logger::Write("DownloadList Hash: connect err:%d %s", downloader.error,
+                          downloader.reason.c_str());
             return false;
         }
         sleep(listPauseSeconds);

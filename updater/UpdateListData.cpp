@@ -41,9 +41,13 @@ std::vector<_updateListData> ParseList(std::istream& text) {
     std::vector<_updateListData> entries;
     std::string line;
     _updateListData entry;
-    while (std::getline(text, line))
+    while (std::getline(text, line)) {
+        // A list saved with CRLF line ends reads like one with LF.
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (ParseListLine(line, entry))
             entries.push_back(entry);
+    }
     return entries;
 }
 

@@ -43,6 +43,7 @@ std::string UpdateStatus::ToJson() const {
                                      {"outcome_code", static_cast<int>(outcome)},
                                      {"outcome", Text(outcome)},
                                      {"detail", detail},
+                                     {"log_upload", logUpload},
                                      {"entries", list}};
     // Names from the server's list need not be UTF-8.
     return status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";

@@ -5,7 +5,7 @@
 //
 //   {"program":"KX_Updater","version":"1.0.0.2",
 //    "started":"2024-03-05T08:00:01+09:00","ended":"2024-03-05T08:00:09+09:00",
-//    "outcome_code":0,"outcome":"updated","detail":"",
+//    "outcome_code":0,"outcome":"updated","detail":"","log_upload":"sent",
 //    "entries":[{"name":"KX_InventoryAGT","dir":".","result":"updated","detail":""}, …]}
 
 #include <ctime>
@@ -36,6 +36,9 @@ struct UpdateStatus {
     std::time_t ended = 0;
     UpdateOutcome outcome = UpdateOutcome::RunFailed;
     std::string detail; // in words; the log has the particulars
+    // How the upload of the run's log went: "sent", "http err:<code>",
+    // "connect err:<code> <reason>", or "not sent" (no update, no server or log path).
+    std::string logUpload = "not sent";
     std::vector<EntryResult> entries;
 
     static const char* Text(UpdateOutcome outcome);

@@ -71,6 +71,12 @@ bool Updater::Complete() {
             Logger::Write("Complete: not found");
             return false;
         }
+        // A refusal (4xx) is not tried again; a server error (5xx) is.
+        bool refused = downloader.responseCode >= 400 && downloader.responseCode < 500;
+        if (refused || (attempt == reportAttempts && downloader.responseCode >= 400)) {
+            Logger::Write("Complete: http err:%d", downloader.responseCode);
+            return false;
+        }
         if (attempt == reportAttempts) {
             Logger::Write("Complete: connect err:%d", downloader.error);
             return false;
@@ -88,7 +94,13 @@ void Updater::Result(std::string logText) {
     std::string path = logPath + "/" + std::to_string(hostId);
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
     std::string response;
-    downloader.Upload(logFile, path, response);
+    // The log is already read: how its upload went is said in the status file.
+    if (downloader.Upload(logFile, path, response))
+        status.logUpload = "sent";
+    else if (downloader.responseCode >= 400)
+        status.logUpload = "http err:" + std::to_string(downloader.responseCode);
+    else
+        status.logUpload = "connect err:" + std::to_string(downloader.error) + " " + downloader.reason;
 }
 
 bool Updater::WriteStatus() {

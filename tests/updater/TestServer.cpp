@@ -155,6 +155,13 @@ sys.stdout.write("Status: 404 Not Found\r\nContent-Type: text/plain\r\n"
                  "Content-Length: 1000\r\n\r\nbroken off")
 )PY";
 
+// "/status.py/<code>/…" answers with that status and an error page.
+const char* const statusHandler = R"PY(import os, sys
+code = os.environ.get("PATH_INFO", "/500").split("/")[1]
+sys.stdout.write("Status: " + code + " Error\r\nContent-Type: text/html\r\n\r\n"
+                 "<html><body>error page " + code + "</body></html>\n")
+)PY";
+
 bool CanConnect(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -174,6 +181,7 @@ WebServer::WebServer(const fs::path& root, bool https)
     fs::create_directories(store);
     WriteFile(root / "cgi" / "upload.py", uploadHandler);
     WriteFile(root / "cgi" / "gone.py", goneHandler);
+    WriteFile(root / "cgi" / "status.py", statusHandler);
     // The handler lives outside the served folder; "/upload.py" reaches it by alias.
     if (https) {
         std::string dir = root.string();
@@ -207,7 +215,8 @@ bool WebServer::StartOn(int port) {
          << "server.upload-dirs = (\"" << dir << "\")\n"
          << "mimetype.assign = (\"\" => \"application/octet-stream\")\n"
          << "alias.url = (\"/upload.py\" => \"" << dir << "/cgi/upload.py\",\n"
-         << "              \"/gone.py\" => \"" << dir << "/cgi/gone.py\")\n"
+         << "              \"/gone.py\" => \"" << dir << "/cgi/gone.py\",\n"
+         << "              \"/status.py\" => \"" << dir << "/cgi/status.py\")\n"
          << "cgi.assign = (\".py\" => \"/usr/bin/python3\")\n";
     if (https)
         conf << "ssl.engine = \"enable\"\nssl.pemfile = \"" << dir << "/server.pem\"\n";

@@ -37,7 +37,8 @@ struct Upload {
 
 // lighttpd serving `root`/www, stopped (by its PID) when destroyed.
 // "/upload.py/<anything>" stores the parts of a multipart POST;
-// "/gone.py/<anything>" answers 404 and breaks the body off (a failed transfer).
+// "/gone.py/<anything>" answers 404 and breaks the body off (a failed transfer);
+// "/status.py/<code>/<anything>" answers <code> with an error page.
 class WebServer {
 public:
     WebServer(const fs::path& root, bool https);

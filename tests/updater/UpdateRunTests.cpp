@@ -275,26 +275,27 @@ TEST_F(UpdateRunTest, NamesWithAnyAllowedCharacterArePublishedAndInstalled) {
     EXPECT_EQ(Log().back(), "no update");
 }
 
-TEST_F(UpdateRunTest, CarriageReturnsOfACrlfListStayInTheLastField) {
+TEST_F(UpdateRunTest, ACrlfListReadsLikeTheSameListWithLineFeeds) {
     Configure();
     Module("a.dat", "a");
     Module("b.dat", "b, new");
     Module("c.dat", "c, new");
-    ServeList("a.dat|0|" + Md5Of("a") + "\r\n" +          // digest ends in CR: never matches
-              "b.dat|0|.|" + Md5Of("b, new") + "|0\r\n" + // flag "0\r": replaced
-              "c.dat|0|.|" + Md5Of("c, new") + "|1\r\n"); // flag "1\r": staged only
+    ServeList("a.dat|0|" + Md5Of("a") + "\r\n" +          // digest last: matches the installed file
+              "b.dat|0|.|" + Md5Of("b, new") + "|0\r\n" + // flag "0": replaced
+              "c.dat|0|.|" + Md5Of("c, new") + "|1\r\n"); // flag "1": staged only
     Installed("a.dat", "a");
     Installed("b.dat", "b, old");
     Installed("c.dat", "c, old");
     Run();
 
-    EXPECT_TRUE(Logged("CheckList: overwrite [a.dat]" + Md5Of("a")));
-    EXPECT_TRUE(Logged("DownloadFiles: hash unmatch"));
-    EXPECT_EQ(pauses, (std::vector<unsigned>{10, 10, 10, 10}));
+    EXPECT_FALSE(Logged("CheckList: overwrite [a.dat]" + Md5Of("a")));
+    EXPECT_FALSE(Logged("DownloadFiles: hash unmatch"));
+    EXPECT_TRUE(pauses.empty());
     EXPECT_EQ(InstalledContent("a.dat"), "a");
     EXPECT_EQ(InstalledContent("b.dat"), "b, new");
     EXPECT_FALSE(fs::exists(install / "c.dat"));
     EXPECT_EQ(ReadFile(install / "updatetmp" / "modules" / "c.dat"), "c, new");
+    EXPECT_EQ(Outcome(), "updated");
 }
 
 TEST_F(UpdateRunTest, FileWhereTheFolderShouldBeStopsTheUpdateBeforeAnythingIsStopped) {
