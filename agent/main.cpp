@@ -2,6 +2,10 @@
 // any argument it runs the collection script, writes the hardware and the
 // software data files, uploads them and deletes them again.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -20,6 +24,19 @@
 namespace {
 
 const char* const kVersion = "1.0.0.2";
+const char* const kScriptName = "macInventory.sh";
+
+// Why the collection script cannot run, or empty when it can.
+std::string scriptProblem(const boost::filesystem::path& script) {
+    struct stat info;
+    if (::stat(script.c_str(), &info) != 0)
+        return "collection script missing: " + script.string() + ": " + std::strerror(errno);
+    if (!S_ISREG(info.st_mode))
+        return "collection script cannot be run: " + script.string() + ": not a file";
+    if (::access(script.c_str(), X_OK) != 0)
+        return "collection script cannot be run: " + script.string() + ": " + std::strerror(errno);
+    return std::string();
+}
 
 void runOnce() {
     const boost::filesystem::path cwd = boost::filesystem::current_path();
@@ -33,7 +50,10 @@ void runOnce() {
     }
 
     const std::time_t started = std::time(nullptr);
-    const ScriptRun script = runCollectionScript();
+    ScriptRun script;
+    script.message = scriptProblem(cwd / kScriptName);
+    if (script.message.empty())
+        script = runCollectionScript();
 
     CTransferCoordinator coordinator;
     coordinator.runStatus().started = started;
@@ -45,8 +65,9 @@ void runOnce() {
         std::map<std::string, std::string> none;
         coordinator.sendMessage(script.message, none);
     }
-    if (script.stopped) {
-        // What a stopped script left in "result" is no inventory to send.
+    if (!script.message.empty()) {
+        // What a stopped script left in "result" is no inventory to send, nor
+        // what an earlier run left there when the script did not run.
         coordinator.runStatus().outcome = RunOutcome::NoCollection;
         coordinator.runStatus().detail = script.message;
     } else {

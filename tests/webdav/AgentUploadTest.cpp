@@ -389,6 +389,8 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
         std::vector<std::string> fileResults; // per data file, in upload order
         long httpStatus;                      // of every data file's PUT
         std::string error;                    // of every data file
+        // Done to the collection script (which an earlier run found working).
+        std::function<void(const fs::path&)> script = [](const fs::path&) {};
     };
     const std::vector<Case> cases = {
         {"uploaded", [](std::unique_ptr<Lighttpd>& server) {
@@ -406,14 +408,37 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
          }, "wrong", 4, "authentication failed", {}, 0, ""},
         {"no server", [](std::unique_ptr<Lighttpd>&) { return kxtest::freePort(); }, "secret", 3,
          "connection failed", {}, 0, ""},
+        {"no script", [](std::unique_ptr<Lighttpd>& server) {
+             server = std::make_unique<Lighttpd>();
+             return server->port();
+         }, "secret", 2, "no collection", {}, 0, "",
+         [](const fs::path& home) { fs::remove(home / "macInventory.sh"); }},
+        {"script not executable", [](std::unique_ptr<Lighttpd>& server) {
+             server = std::make_unique<Lighttpd>();
+             return server->port();
+         }, "secret", 2, "no collection", {}, 0, "",
+         [](const fs::path& home) { fs::permissions(home / "macInventory.sh", fs::perms(0644)); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::unique_ptr<Lighttpd> server;
         configure(c.serve(server), false, c.password);
+        // "result" as an earlier run left it: never sent as this run's inventory.
+        ASSERT_EQ(std::system(("cd '" + home.string() + "' && ./macInventory.sh a").c_str()), 0);
+        const fs::path script = base / "macInventory.sh";
+        fs::copy_file(home / "macInventory.sh", script, fs::copy_option::overwrite_if_exists);
+        c.script(home);
         const std::time_t before = std::time(nullptr);
         const Run run = runProgram();
         EXPECT_EQ(run.status, 0);
+        fs::copy_file(script, home / "macInventory.sh", fs::copy_option::overwrite_if_exists);
+        fs::permissions(home / "macInventory.sh", fs::owner_all);
+        if (c.code == 2) {
+            ASSERT_GE(run.out.size(), 3u);
+            EXPECT_EQ(run.out[1].rfind("collection script ", 0), 0u) << run.out[1];
+            EXPECT_EQ(run.out[2], "end");
+            EXPECT_EQ(server->requestLines(), std::vector<std::string>{});
+        }
 
         const fs::path file = home / "log" / "last_run.json";
         EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600));
