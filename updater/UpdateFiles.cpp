@@ -77,23 +77,30 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
                 File::GetVersion(staged.c_str(), version);
                 if (version == entry.version)
                     return true;
-                Logger::Write("DownloadFiles: ver unmatch:[%s]", version.c_str());
-                return false;
+                return DownloadFailed(entry, "ver unmatch:[" + version + "]");
             }
             mismatch = true;
         } else if (downloader.responseCode == 404) {
-            Logger::Write("DownloadFiles: not found");
-            return false;
+            return DownloadFailed(entry, "not found");
+        } else if (downloader.responseCode >= 400 && downloader.responseCode < 500) {
+            // Refused: asking again gets the same answer.
+            return DownloadFailed(entry, "http err:" + std::to_string(downloader.responseCode));
         }
         if (attempt == fileAttempts) {
             if (mismatch)
-                Logger::Write("DownloadFiles: hash unmatch");
-            else
-                Logger::Write("DownloadFiles: connect err:%d", downloader.error);
-            return false;
+                return DownloadFailed(entry, "hash unmatch");
+            if (downloader.responseCode >= 400)
+                return DownloadFailed(entry, "http err:" + std::to_string(downloader.responseCode));
+            return DownloadFailed(entry, "connect err:" + std::to_string(downloader.error));
         }
         sleep(downloadPauseSeconds);
     }
+}
+
+bool Updater::DownloadFailed(const _updateListData& entry, const std::string& text) {
+    Logger::Write("DownloadFiles: %s", text.c_str());
+    status.Note(entry.name, entry.dir, "failed", text);
+    return false;
 }
 
 bool Updater::DownloadFiles() {
@@ -106,6 +113,7 @@ bool Updater::DownloadFiles() {
         Logger::Write("DownloadFiles: [%s]", entry.name.c_str());
         if (DownloadEntry(downloader, entry)) {
             downloadedEntries.push_back(entry);
+            status.Note(entry.name, entry.dir, "downloaded");
             continue;
         }
         // An abandoned download leaves nothing staged, unless an accepted

@@ -29,7 +29,7 @@ bool Exists(const std::string& path) {
 
 // The server answered and will answer the same again (4xx): no retry. A 5xx
 // may pass and is tried again like a failed connection.
-bool Refused(const Downloader& downloader) {
+bool ClientError(const Downloader& downloader) {
     return downloader.responseCode >= 400 && downloader.responseCode < 500;
 }
 
@@ -56,7 +56,7 @@ bool Updater::DownloadList() {
             Logger::Write("DownloadList: not found: %s", listPath.c_str());
             return false;
         }
-        if (Refused(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
+        if (ClientError(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
             Logger::Write("DownloadList: http err:%d", downloader.responseCode);
             return false;
         }
@@ -87,7 +87,7 @@ bool Updater::DownloadList() {
             Logger::Write("DownloadList Hash: not found");
             return false;
         }
-        if (Refused(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
+        if (ClientError(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
             Logger::Write("DownloadList Hash: http err:%d", downloader.responseCode);
             return false;
         }
@@ -161,5 +161,7 @@ bool Updater::CheckList() {
         Logger::Write("CheckList: 0");
         return false;
     }
+    for (const _updateListData& entry : updateEntries)
+        status.Note(entry.name, entry.dir, "selected");
     return true;
 }

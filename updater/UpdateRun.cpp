@@ -77,6 +77,7 @@ void UpdateRun(const Updater::Sleep& sleep) {
                 status.outcome = UpdateOutcome::DownloadFailed;
             } else if (!updater.PrepareFiles()) {
                 status.outcome = UpdateOutcome::UpdateFailed;
+                updater.NoteReplacement(false);
             } else {
                 Logger::Write("Terminator: ");
                 updater.StopTarget();
@@ -85,6 +86,7 @@ void UpdateRun(const Updater::Sleep& sleep) {
                 // commands stopped is started again all the same.
                 bool replaced = updater.BackupFiles() && updater.UpdateFiles();
                 status.outcome = replaced ? UpdateOutcome::Updated : UpdateOutcome::UpdateFailed;
+                updater.NoteReplacement(replaced);
                 Logger::Write("Launcher: ");
                 updater.StartTarget();
                 if (replaced)

@@ -29,6 +29,13 @@ void UpdateStatus::Note(const std::string& name, const std::string& dir, const s
     entries.push_back({name, dir, result, detail});
 }
 
+std::string UpdateStatus::ResultOf(const std::string& name, const std::string& dir) const {
+    for (const EntryResult& entry : entries)
+        if (entry.name == name && entry.dir == dir)
+            return entry.result;
+    return std::string();
+}
+
 std::string UpdateStatus::ToJson() const {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const EntryResult& entry : entries)

@@ -46,5 +46,7 @@ struct UpdateStatus {
     // folder replaces the earlier one).
     void Note(const std::string& name, const std::string& dir, const std::string& result,
               const std::string& detail = "");
+    // The result noted for an entry, empty when none was.
+    std::string ResultOf(const std::string& name, const std::string& dir) const;
     std::string ToJson() const;
 };

@@ -113,3 +113,15 @@ bool Updater::WriteStatus() {
     Logger::Write("status file not written: %s", error.c_str());
     return false;
 }
+
+void Updater::NoteReplacement(bool replaced) {
+    for (const _updateListData& entry : downloadedEntries) {
+        // A refusal (the path turned out to be unusable) says more.
+        if (status.ResultOf(entry.name, entry.dir) == "refused")
+            continue;
+        if (replaced)
+            status.Note(entry.name, entry.dir, entry.skipReplace ? "staged" : "updated");
+        else
+            status.Note(entry.name, entry.dir, "failed", "not replaced; the installed file is as it was");
+    }
+}

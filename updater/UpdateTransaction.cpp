@@ -20,6 +20,7 @@
 
 #include "DurableFile.h"
 #include "Logger.h"
+#include "PrivateFile.h"
 #include "ModuleName.h"
 #include "TestHook.h"
 #include "Updater.h"
@@ -92,8 +93,10 @@ bool Updater::MakeBackup(const Placement& file, std::string& orgHash, std::strin
 
 bool Updater::BackupFiles() {
     std::string backupDir = (fs::path(workDir) / "backup").string();
+    // The old files are the owner's only, as the installed ones may not be.
+    PrivateFile::MakeFolder(backupDir);
     std::error_code error;
-    fs::create_directory(backupDir, error);
+    fs::permissions(backupDir, fs::perms::owner_all, fs::perm_options::replace, error);
     for (const Placement& file : plan) {
         if (file.backup.empty())
             continue;

@@ -183,9 +183,10 @@ std::string Updater::JournalFile() const { return (fs::path(StagingDir()) / "jou
 // costs the check step's log a hundred lines and a count (CheckList ends it).
 void Updater::Refused(const char* step, const _updateListData& entry, const char* reason) {
     if (std::string(step) == "CheckList" && ++refusals > maxRefusalLines)
-        return;
+        return; // counted in the log; the status file keeps its size too
     Logger::Write("%s: refused [%s] dir [%s]: %s", step, entry.name.c_str(), entry.dir.c_str(),
                   reason);
+    status.Note(entry.name, entry.dir, "refused", reason);
 }
 
 bool Updater::InstalledFile(const _updateListData& entry, const char* step, std::string& path) {

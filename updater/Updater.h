@@ -74,6 +74,10 @@ public:
     // Writes Status() (end time now) as "updatelog/last_run.json"; a failure
     // is one log line.
     bool WriteStatus();
+    // Notes in Status() what became of every downloaded entry once the
+    // replacement is over: "updated" (or "staged" for one only downloaded),
+    // or "failed" when nothing was replaced.
+    void NoteReplacement(bool replaced);
 
 private:
     std::string StagingDir() const;
@@ -85,6 +89,8 @@ private:
     std::string JournalFile() const;
     void Refused(const char* step, const _updateListData& entry, const char* reason);
     bool DownloadEntry(Downloader& downloader, const _updateListData& entry);
+    // Logs "DownloadFiles: <text>", notes the entry as failed; returns false.
+    bool DownloadFailed(const _updateListData& entry, const std::string& text);
     bool MakeReady(const Placement& file, bool keepStaged);
     bool MakeBackup(const Placement& file, std::string& orgHash, std::string& dstHash);
     // Removes the ready files and the journal of a transaction that placed nothing.

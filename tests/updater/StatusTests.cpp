@@ -18,6 +18,7 @@ using namespace kxtest;
 struct Outcome {
     const char* text;
     int code;
+    const char* entry; // what became of a.dat: "result" or "result: detail"; "" none
 };
 void PrintTo(const Outcome& outcome, std::ostream* os) { *os << outcome.text; }
 
@@ -54,15 +55,25 @@ TEST_P(UpdateStatusTest, EndLineAndStatusFileTellTheOutcome) {
     EXPECT_EQ(status["outcome"], GetParam().text);
     EXPECT_EQ(status["detail"].get<std::string>().empty(), GetParam().code <= 1);
     EXPECT_LE(status["started"].get<std::string>(), status["ended"].get<std::string>());
+    std::vector<std::string> entries;
+    for (const auto& entry : status["entries"]) {
+        EXPECT_EQ(entry["name"], "a.dat");
+        std::string detail = entry["detail"];
+        entries.push_back(entry["result"].get<std::string>() + (detail.empty() ? "" : ": " + detail));
+    }
+    EXPECT_EQ(entries, std::string(GetParam().entry).empty() ? std::vector<std::string>{}
+                                                             : std::vector<std::string>{GetParam().entry});
     char day[16];
     std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&before));
     EXPECT_EQ(status["started"].get<std::string>().substr(0, 10), day);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, UpdateStatusTest,
-                         ::testing::Values(Outcome{"updated", 0}, Outcome{"no update", 1},
-                                           Outcome{"not configured", 2}, Outcome{"list failed", 3},
-                                           Outcome{"download failed", 4},
-                                           Outcome{"update failed", 5}));
+                         ::testing::Values(Outcome{"updated", 0, "updated"},
+                                           Outcome{"no update", 1, ""},
+                                           Outcome{"not configured", 2, ""},
+                                           Outcome{"list failed", 3, ""},
+                                           Outcome{"download failed", 4, "failed: not found"},
+                                           Outcome{"update failed", 5, "failed: not replaced; the installed file is as it was"}));
 
 } // namespace
