@@ -187,9 +187,10 @@ TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
     EXPECT_EQ(readFile(home / "a.dat"), kind.replacedBefore ? module : "the old module");
     // Whatever the server sent stays one line in the log.
     for (const fs::directory_entry& log : fs::directory_iterator(home / "updatelog"))
-        if (log.path().filename().string().rfind("kxupd_", 0) == 0)
+        if (log.path().filename().string().rfind("kxupd_", 0) == 0) {
             for (const std::string& line : lines(readFile(log.path())))
                 EXPECT_EQ(line.find("|-|"), 19u) << line;
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(
