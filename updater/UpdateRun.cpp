@@ -22,7 +22,7 @@ std::string OutcomeDetail(UpdateOutcome outcome) {
     case UpdateOutcome::NoUpdate: return "";
     case UpdateOutcome::NotConfigured: return "no server in config.ini";
     case UpdateOutcome::ListFailed: return "the update list could not be fetched or verified";
-    case UpdateOutcome::DownloadFailed: return "a file could not be fetched or verified; nothing was replaced";
+    case UpdateOutcome::DownloadFailed: return "no selected file could be fetched and verified; nothing was replaced";
     case UpdateOutcome::UpdateFailed: return "the files could not be replaced; the installed files are as they were";
     case UpdateOutcome::RunFailed: break;
     }
