@@ -61,7 +61,8 @@ watchdog() {
     wd_nap=$!
     wait "$wd_nap"
     kill -0 "$1" 2>/dev/null || exit 0
-    : >"$4"
+    # Not ":", whose failed redirection would end this shell before the kill.
+    true >"$4"
     kill_tree TERM "$1"
     sleep 2 &
     wd_nap=$!
@@ -871,14 +872,29 @@ collect_linux() {
 
 # ---------------------------------------------------------------------------
 
+# The work folder is removed by this shell alone, at the end or when it is
+# stopped. No EXIT trap: bash runs a script's EXIT trap also in a subshell
+# that a signal ends before the subshell has dropped the traps it inherited
+# (a watchdog stopped the moment its tool has ended, on a busy machine), and
+# that took the work folder, with the tools' outputs, from the running script.
+# For the same reason the signal trap first makes sure whose it is.
+finish() {
+    rm -rf "$WORK"
+    exit 0
+}
+
 rm -rf "$RESULT"
 mkdir -p "$WORK" || exit 0
-trap 'rm -rf "$WORK"' EXIT
-trap 'exit 0' HUP INT TERM
+trap 'if [ "$(own_pid)" = "$$" ]; then finish; fi; exit 0' HUP INT TERM
 
+# The platform: uname's word or, where uname gives none (missing, failing or
+# stopped for its time), whether the system profiler, which macOS alone has,
+# is at hand; never how fast a tool answered.
 run "$WORK/uname" uname -s
-case $(first_line "$WORK/uname") in
+platform=$(first_line "$WORK/uname")
+if [ -z "$platform" ] && command -v system_profiler >/dev/null 2>&1; then platform=Darwin; fi
+case $platform in
 Darwin) collect_macos ;;
 *) collect_linux ;;
 esac
-exit 0
+finish

@@ -4,15 +4,21 @@
 // /var/log, /sys), a folder of stub commands, a way to run the script, and
 // the managers' data files of its result decoded back into JSON.
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
@@ -92,11 +98,97 @@ struct Inventory {
     json software;
 };
 
-// One run of the script: its exit status and how long it took.
+// One run of the script: its exit status, how long it took, whether it
+// ended by itself within the harness's bound, and the command lines of the
+// processes it left running (its process group after it ended).
 struct Outcome {
     int status = -1;
     double seconds = 0;
+    bool finished = false;
+    std::vector<std::string> leftovers;
 };
+
+// The processes of process group `group` other than its leader, zombies
+// left out: "pid command line" each.
+inline std::vector<std::string> groupMembers(pid_t group) {
+    std::vector<std::string> found;
+    for (fs::directory_iterator it("/proc"), end; it != end; ++it) {
+        const std::string pid = it->path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || std::stoi(pid) == group)
+            continue;
+        // pid (comm) state ppid pgrp ...: the name may hold blanks and ")"
+        const std::string stat = readFile(it->path() / "stat");
+        std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+        std::string state;
+        pid_t ppid = 0;
+        pid_t pgrp = 0;
+        if (!(fields >> state >> ppid >> pgrp) || pgrp != group || state == "Z")
+            continue;
+        std::string command = readFile(it->path() / "cmdline");
+        std::replace(command.begin(), command.end(), '\0', ' ');
+        found.push_back(pid + " " + command);
+    }
+    return found;
+}
+
+// Waits until the child `pid` has ended or `deadline` has passed; true when
+// it ended. The ended child is left a zombie, which keeps its process-group
+// number from being handed to anyone else until it is reaped.
+inline bool waitForEnd(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        siginfo_t info;
+        std::memset(&info, 0, sizeof info);
+        const int rc = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (rc == 0 && info.si_pid == pid)
+            return true;
+        if (rc != 0 && errno != EINTR)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// Runs the shell command `command` as the leader of a process group of its
+// own, calling `during` with the group once it is started. A run still going
+// after `bound` is killed. What the run leaves running is noted (given a few
+// seconds to go, as a killed process takes its time), then the whole group
+// is killed, so that no run leaves anything behind for the next.
+inline Outcome runInGroup(const std::string& command, std::chrono::seconds bound,
+                          const std::function<void(pid_t)>& during = {}) {
+    const auto start = std::chrono::steady_clock::now();
+    Outcome outcome;
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        return outcome;
+    }
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::setpgid(pid, pid);
+    if (during)
+        during(pid);
+    outcome.finished = waitForEnd(pid, start + bound);
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!outcome.finished) {
+        ADD_FAILURE() << "still running after " << bound.count() << " s: " << command;
+        ::kill(-pid, SIGKILL);
+        waitForEnd(pid, std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    }
+    const auto grace = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!(outcome.leftovers = groupMembers(pid)).empty() && std::chrono::steady_clock::now() < grace)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::kill(-pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (outcome.finished)
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
 
 class ScriptTest : public ::testing::Test {
 public:
@@ -164,8 +256,11 @@ public:
     // with `isolated` only the stub folder on PATH and the files under the
     // root folder, otherwise this machine as it is.
     // `toolLimit` and `runLimit` (seconds; 0: the script's own) bound one
-    // tool and all of them.
-    Outcome runScript(bool isolated, const std::string& shell = "dash", int toolLimit = 0, int runLimit = 0) {
+    // tool and all of them; the run gets a minute more than its budget
+    // before it counts as hanging. `during` is called with the run's process
+    // group once the script is started.
+    Outcome runScript(bool isolated, const std::string& shell = "dash", int toolLimit = 0, int runLimit = 0,
+                      const std::function<void(pid_t)>& during = {}) {
         std::string env = "env -i TZ=UTC0 HOME=" + quoted(base.string());
         if (isolated)
             env += " PATH=" + quoted(bin.string()) + " KX_ROOT=" + quoted(root.string());
@@ -178,15 +273,12 @@ public:
         // "bash --posix": the shell and its options
         const std::string shellPath = which(shell.substr(0, shell.find(' '))) +
                                       (shell.find(' ') == std::string::npos ? "" : shell.substr(shell.find(' ')));
-        const std::string command = "cd " + quoted(home.string()) + " && " + env + " " + which("timeout") +
-                                    " 300 " + shellPath + " ./macInventory.sh a > " +
-                                    quoted((base / "out").string()) + " 2> " + quoted((base / "err").string());
-        const auto start = std::chrono::steady_clock::now();
-        const int status = std::system(command.c_str());
-        Outcome outcome;
-        outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return outcome;
+        // "exec": the script's shell leads the group, as when the agent runs it.
+        const std::string command = "cd " + quoted(home.string()) + " && exec " + env + " " + shellPath +
+                                    " ./macInventory.sh a > " + quoted((base / "out").string()) + " 2> " +
+                                    quoted((base / "err").string());
+        const int budget = runLimit > 0 ? runLimit : 4 * (toolLimit > 0 ? toolLimit : 60);
+        return runInGroup(command, std::chrono::seconds(budget + 60), during);
     }
 
     fs::path result() const { return home / "result"; }
