@@ -86,7 +86,7 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
             // Refused: asking again gets the same answer.
             return DownloadFailed(entry, "http err:" + std::to_string(downloader.responseCode));
         }
-        if (attempt == fileAttempts) {
+        if (attempt == fileAttempts || OutOfTime()) {
             if (mismatch)
                 return DownloadFailed(entry, "hash unmatch");
             if (downloader.responseCode >= 400)
@@ -111,6 +111,10 @@ bool Updater::DownloadFiles() {
     downloadedEntries.clear();
     for (const _updateListData& entry : updateEntries) {
         Logger::Write("DownloadFiles: [%s]", entry.name.c_str());
+        if (OutOfTime()) {
+            DownloadFailed(entry, "out of time");
+            continue;
+        }
         if (DownloadEntry(downloader, entry)) {
             downloadedEntries.push_back(entry);
             status.Note(entry.name, entry.dir, "downloaded");

@@ -36,6 +36,8 @@ bool ClientError(const Downloader& downloader) {
 } // namespace
 
 bool Updater::DownloadList() {
+    // The fifth attempt is the last, and so is any once the run is out of time.
+    auto LastAttempt = [this](int attempt) { return attempt == listAttempts || OutOfTime(); };
     if (server.empty()) {
         Logger::Write("DownloadList: server empty");
         return false;
@@ -56,11 +58,11 @@ bool Updater::DownloadList() {
             Logger::Write("DownloadList: not found: %s", listPath.c_str());
             return false;
         }
-        if (ClientError(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
+        if (ClientError(downloader) || (LastAttempt(attempt) && downloader.responseCode >= 400)) {
             Logger::Write("DownloadList: http err:%d", downloader.responseCode);
             return false;
         }
-        if (attempt == listAttempts) {
+        if (LastAttempt(attempt)) {
             Logger::Write("DownloadList: connect err:%d %s", downloader.error,
                           downloader.reason.c_str());
             return false;
@@ -77,7 +79,7 @@ bool Updater::DownloadList() {
                 Logger::Write("DownloadList Hash: %s", served.c_str());
                 return true;
             }
-            if (attempt == listAttempts) {
+            if (LastAttempt(attempt)) {
                 Logger::Write("DownloadList Hash: unmatch");
                 return false;
             }
@@ -87,11 +89,11 @@ bool Updater::DownloadList() {
             Logger::Write("DownloadList Hash: not found");
             return false;
         }
-        if (ClientError(downloader) || (attempt == listAttempts && downloader.responseCode >= 400)) {
+        if (ClientError(downloader) || (LastAttempt(attempt) && downloader.responseCode >= 400)) {
             Logger::Write("DownloadList Hash: http err:%d", downloader.responseCode);
             return false;
         }
-        if (attempt == listAttempts) {
+        if (LastAttempt(attempt)) {
             Logger::Write("DownloadList Hash: connect err:%d %s", downloader.error,
                           downloader.reason.c_str());
             return false;

@@ -73,11 +73,11 @@ bool Updater::Complete() {
         }
         // A refusal (4xx) is not tried again; a server error (5xx) is.
         bool refused = downloader.responseCode >= 400 && downloader.responseCode < 500;
-        if (refused || (attempt == reportAttempts && downloader.responseCode >= 400)) {
+        if (refused || ((attempt == reportAttempts || OutOfTime()) && downloader.responseCode >= 400)) {
             Logger::Write("Complete: http err:%d", downloader.responseCode);
             return false;
         }
-        if (attempt == reportAttempts) {
+        if (attempt == reportAttempts || OutOfTime()) {
             Logger::Write("Complete: connect err:%d", downloader.error);
             return false;
         }

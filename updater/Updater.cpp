@@ -73,7 +73,13 @@ Updater::Updater() : Updater([](unsigned seconds) { ::sleep(seconds); }) {}
 
 Updater::Updater(Sleep sleep)
     : iniFileName("update.ini"), stagingDirName("updatetmp"), sleep(std::move(sleep)) {
+    if (const char* test = std::getenv("KX_TEST_RUN_BUDGET"))
+        runBudget = std::chrono::seconds(std::strtol(test, nullptr, 10));
     Init();
+}
+
+bool Updater::OutOfTime() const {
+    return std::chrono::steady_clock::now() - runStarted >= runBudget;
 }
 
 Updater::~Updater() {

@@ -16,6 +16,7 @@
 // directory taken at construction. Entries of the server's list are
 // untrusted: nothing is written, backed up or removed outside that directory.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -120,6 +121,17 @@ private:
     std::vector<_updateListData> downloadedEntries;
 
     Sleep sleep;
+    // The run's clock: once `kRunBudget` has passed, no request is started
+    // again (retries and further downloads are given up; the completion
+    // report and the log upload still get their one attempt), so a run
+    // against a server that stalls every request ends within 15 minutes:
+    // 9 minutes, the longest request under way then (2 minutes), one
+    // completion report and one log upload (2 minutes each).
+    // KX_TEST_RUN_BUDGET=<seconds> shortens it for tests.
+    static constexpr std::chrono::seconds kRunBudget{9 * 60};
+    std::chrono::steady_clock::time_point runStarted = std::chrono::steady_clock::now();
+    std::chrono::seconds runBudget = kRunBudget;
+    bool OutOfTime() const;
     UpdateStatus status;
     bool statusWritten = false;
     DigestCache digests;

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -87,8 +88,15 @@ Ended runProgram(const fs::path& home, const std::string& program, std::chrono::
             _exit(126);
         setenv("KX_TEST_TRANSFER_BOUNDS", kShortBounds, 1);
         setenv("KX_TEST_NO_PAUSES", "1", 1);
-        if (hook)
-            setenv(hook, "1", 1);
+        if (hook) {
+            // "NAME" sets NAME to 1; "NAME=VALUE" sets VALUE.
+            const std::string setting = hook;
+            const std::size_t equals = setting.find('=');
+            if (equals == std::string::npos)
+                setenv(hook, "1", 1);
+            else
+                setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
+        }
         const std::string path = std::string(KX_BINARY_DIR) + "/" + program;
         execl(path.c_str(), program.c_str(), "tmp", static_cast<char*>(nullptr));
         _exit(127);
@@ -200,6 +208,45 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<0>(info.param).name) + "_" +
                kxtest::name(std::get<1>(info.param));
     });
+
+// A server that answers the list but stalls every module file: once the
+// run's time is used up no further download is tried, so many modules cannot
+// add up to an unbounded run.
+TEST_F(Installation, UpdaterOutOfTimeTriesNoFurtherModule) {
+    std::map<std::string, std::string> answers;
+    std::string list;
+    for (int number = 0; number < 20; ++number) {
+        const std::string name = "m" + std::to_string(number) + ".dat";
+        list += name + "|0|.|" + md5("new " + name) + "|0\n";
+        answers["/modules/" + name] = "new " + name;
+    }
+    answers["/list.txt"] = list;
+    answers["/list.md5"] = md5(list);
+    HostileServer server(Hostility::StallAfterHeaders, "/modules/", answers);
+    writeFile(home / "config.ini",
+              "<KX><Config><Server>127.0.0.1</Server><Port>" + std::to_string(server.port()) +
+                  "</Port><HostID>7</HostID><SSL>0</SSL></Config></KX>\n");
+    writeFile(home / "update.ini",
+              "<KX><Update><List>/list.txt</List><ListHash>/list.md5</ListHash>"
+              "<Modules>/modules</Modules><Complete>/complete</Complete><Log>/upload</Log>"
+              "</Update></KX>\n");
+
+    // Without the budget: 20 files x 5 stalled attempts.
+    const Ended run =
+        runProgram(home, "KX_Updater", std::chrono::seconds(120), "KX_TEST_RUN_BUDGET=4");
+
+    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s";
+    EXPECT_EQ(run.out, (std::vector<std::string>{"start", "end"}));
+    EXPECT_LT(run.seconds, 4 + kDocumentSeconds * 4 + 10);
+    EXPECT_LT(server.hostileRequests(), 20);
+    std::string log;
+    for (const fs::directory_entry& file : fs::directory_iterator(home / "updatelog"))
+        if (file.path().filename().string().rfind("kxupd_", 0) == 0)
+            log += readFile(file.path());
+    EXPECT_NE(log.find("DownloadFiles: out of time"), std::string::npos) << log;
+    for (int number = 0; number < 20; ++number)
+        EXPECT_FALSE(fs::exists(home / ("m" + std::to_string(number) + ".dat")));
+}
 
 // ---- The agent: PROPFIND and PUT ----
 
