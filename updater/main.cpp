@@ -14,6 +14,7 @@
 
 #include "Logger.h"
 #include "UpdateRun.h"
+#include "UpdateStatus.h"
 #include "Version.h"
 
 namespace {
@@ -37,6 +38,7 @@ void LogFailure(const char* what) {
         Logger::Delete();
         Logger::Start(true);
         Logger::Write("run failed: %s", what);
+        Logger::Write("end: %s", UpdateStatus::Text(UpdateOutcome::RunFailed));
         Logger::Stop();
     } catch (...) {
     }
