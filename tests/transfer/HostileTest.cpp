@@ -312,8 +312,9 @@ TEST_F(Installation, OutOfMemoryAtTheTopIsOneLogLineThenEndAndStatusZero) {
             log += readFile(file.path());
         EXPECT_NE(log.find("run failed: std::bad_alloc"), std::string::npos) << log;
         // The updater's log ends with the line that states the outcome.
-        if (std::string(p.program) == "KX_Updater")
+        if (std::string(p.program) == "KX_Updater") {
             EXPECT_NE(log.find("end: "), std::string::npos) << log;
+        }
     }
 }
 
