@@ -1,6 +1,9 @@
 // kxpublish: prepares the update server's list for a folder of module files.
 //
-//   kxpublish [-d NAME=DIR]... [-s NAME]... MODULE_FOLDER LIST_FILE LIST_HASH_FILE
+//   kxpublish [-d NAME=DIR]... [-s NAME]...
+//             [--key PRIVATE.pem --version N --expires YYYY-MM-DDTHH:MM:SSZ
+//              --manifest MANIFEST_FILE]
+//             MODULE_FOLDER LIST_FILE LIST_HASH_FILE
 //
 // Every regular file directly in MODULE_FOLDER becomes one line of LIST_FILE,
 // in name order, in the full form the updater reads:
@@ -15,12 +18,18 @@
 // A file whose name the updater would refuse (see ModuleName.h) stops the
 // tool with a message, and nothing is written.
 //
+// With --key (an Ed25519 private key in PEM) it also writes MANIFEST_FILE,
+// the signed manifest of the release: the list's SHA-256, each module's name,
+// directory, size and SHA-256, the version N (a positive integer, raised with
+// every release) and the expiry time, signed with the key.
+//
 // Exit status: 0 written, 1 failed (said on standard error, with the
 // system's reason for a file that cannot be read or written), 2 wrong
 // command line.
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -33,6 +42,7 @@
 #include <vector>
 
 #include "Hash.h"
+#include "PublishManifest.h"
 #include "UpdateListData.h"
 #include "Version.h"
 
@@ -44,10 +54,15 @@ struct Options {
     std::map<std::string, std::string> dirs;
     std::set<std::string> skipped;
     fs::path folder, listFile, hashFile;
+    // Signed manifest: all four or none.
+    std::string keyFile, version, expires, manifestFile;
 };
 
 const char* const usage =
-    "usage: kxpublish [-d NAME=DIR]... [-s NAME]... MODULE_FOLDER LIST_FILE LIST_HASH_FILE\n";
+    "usage: kxpublish [-d NAME=DIR]... [-s NAME]...\n"
+    "                 [--key PRIVATE.pem --version N --expires YYYY-MM-DDTHH:MM:SSZ\n"
+    "                  --manifest MANIFEST_FILE]\n"
+    "                 MODULE_FOLDER LIST_FILE LIST_HASH_FILE\n";
 
 int Usage() {
     std::fputs(usage, stderr);
@@ -59,6 +74,10 @@ const char* const help =
     "list's MD5 digest.\n"
     "  -d NAME=DIR  install the module NAME into the folder DIR (default \".\")\n"
     "  -s NAME      the updater downloads NAME but does not put it in place\n"
+    "  --key PRIVATE.pem --version N --expires YYYY-MM-DDTHH:MM:SSZ --manifest FILE\n"
+    "               also write FILE, the release's manifest signed with the Ed25519\n"
+    "               key: version N (raise it with every release), valid until the\n"
+    "               time given (UTC)\n"
     "  --help       print this text\n"
     "  --version    print the version\n"
     "Exit status: 0 written, 1 failed, 2 wrong command line.\n";
@@ -70,9 +89,17 @@ bool Fail(const std::string& message) {
 
 bool ParseArguments(int argc, char** argv, Options& options) {
     std::vector<std::string> positional;
+    const std::map<std::string, std::string Options::*> signing = {
+        {"--key", &Options::keyFile},
+        {"--version", &Options::version},
+        {"--expires", &Options::expires},
+        {"--manifest", &Options::manifestFile}};
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
-        if ((argument == "-d" || argument == "-s") && i + 1 < argc) {
+        auto option = signing.find(argument);
+        if (option != signing.end() && i + 1 < argc) {
+            options.*(option->second) = argv[++i];
+        } else if ((argument == "-d" || argument == "-s") && i + 1 < argc) {
             std::string value = argv[++i];
             if (argument == "-s") {
                 options.skipped.insert(value);
@@ -88,6 +115,11 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     }
     if (positional.size() != 3)
         return false;
+    int signingGiven = 0;
+    for (const auto& option : signing)
+        signingGiven += !(options.*(option.second)).empty();
+    if (signingGiven != 0 && signingGiven != 4)
+        return Fail("a signed manifest needs --key, --version, --expires and --manifest");
     options.folder = positional[0];
     options.listFile = positional[1];
     options.hashFile = positional[2];
@@ -95,17 +127,21 @@ bool ParseArguments(int argc, char** argv, Options& options) {
 }
 
 // The line for one module, or false when the updater could not read it back
-// as written or would refuse it.
-bool ListLine(const fs::path& file, const Options& options, std::string& line) {
+// as written or would refuse it; `file` receives what the signed manifest
+// states about it.
+bool ListLine(const fs::path& module, const Options& options, std::string& line,
+              ManifestFile& file) {
     _updateListData entry;
-    entry.name = file.filename().string();
+    entry.name = module.filename().string();
     auto dir = options.dirs.find(entry.name);
     entry.dir = dir == options.dirs.end() ? "." : dir->second;
     // The updater's own rule: a name it would refuse is never listed.
     if (const char* reason = UntrustedPathReason(entry))
         return Fail("cannot be listed: " + entry.name + " in [" + entry.dir + "]: " + reason);
-    if (!Hash::GetFile(file.c_str(), entry.hash))
-        return Fail("cannot read " + file.string() + ": " + std::strerror(errno));
+    if (!DigestModule(module.string(), entry.hash, file))
+        return Fail("cannot read " + module.string() + ": " + std::strerror(errno));
+    file.name = entry.name;
+    file.dir = entry.dir;
     line = entry.name + "|0|" + entry.dir + "|" + entry.hash + "|" +
            (options.skipped.count(entry.name) ? "1" : "0") + "\n";
     return true;
@@ -145,8 +181,12 @@ bool Publish(const Options& options) {
         if (!it->is_regular_file(ignored))
             continue;
         if (fs::equivalent(it->path(), options.listFile, ignored) ||
-            fs::equivalent(it->path(), options.hashFile, ignored))
+            fs::equivalent(it->path(), options.hashFile, ignored) ||
+            (!options.manifestFile.empty() &&
+             fs::equivalent(it->path(), options.manifestFile, ignored)))
             continue;
+        if (!options.keyFile.empty() && fs::equivalent(it->path(), options.keyFile, ignored))
+            return Fail("the private key lies in the module folder: " + options.keyFile);
         modules.push_back(it->path());
     }
     if (error)
@@ -163,15 +203,29 @@ bool Publish(const Options& options) {
         return Fail("no such module file: " + *named.begin());
 
     std::string list;
+    std::vector<ManifestFile> files;
     for (const fs::path& module : modules) {
         std::string line;
-        if (!ListLine(module, options, line))
+        files.emplace_back();
+        if (!ListLine(module, options, line, files.back()))
             return false;
         list += line;
     }
     std::string digest;
     Hash::Get(reinterpret_cast<const unsigned char*>(list.data()),
               static_cast<unsigned int>(list.size()), digest);
+    std::string manifest, why;
+    if (!options.keyFile.empty()) {
+        if (!SignedManifest({options.keyFile, options.version, options.expires}, list, files,
+                            manifest, why))
+            return Fail(why);
+        if (!WriteWhole(options.manifestFile, manifest))
+            return false;
+        std::time_t expires = 0;
+        if (ParseUtcTime(options.expires, expires) && expires <= std::time(nullptr))
+            std::fprintf(stderr, "kxpublish: warning: the manifest has expired already (%s)\n",
+                         options.expires.c_str());
+    }
     return WriteWhole(options.listFile, list) && WriteWhole(options.hashFile, digest);
 }
 
