@@ -2,7 +2,7 @@
 # Every benchmark, each side by side with its peer, gathered into one table:
 #   property-list parsing (libplist, Python's plistlib), the whole agent run on
 #   a 20k-application Mac (plistlib), WebDAV PUTs (the curl tool), the whole
-#   update run and MD5 (curl + md5sum).
+#   update run, unsigned and signed, and MD5 (curl + md5sum).
 #   scripts/bench.sh [RUNS]     medians of RUNS runs each (default 5)
 # Each benchmark's own report goes to out/bench/<name>.txt.
 set -eu
