@@ -81,6 +81,8 @@ struct Attack {
     const char* refusal;
 };
 
+void PrintTo(const Attack& attack, std::ostream* out) { *out << attack.name; }
+
 class SignedAttackTest : public SignedUpdateTest, public ::testing::WithParamInterface<Attack> {};
 
 TEST_P(SignedAttackTest, IsRefusedWithOneLineAndChangesNothing) {
