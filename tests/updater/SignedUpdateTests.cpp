@@ -33,10 +33,7 @@ public:
     }
 
     Settings Signed() const {
-        return Settings()
-            .Path("Manifest", "/manifest.txt")
-            .Stop({"agent.exe"})
-            .Start({"touch [EXEPATH]/started"});
+        return Settings().Path("Manifest", "/manifest.txt").Start({"touch [EXEPATH]/started"});
     }
 
     // Publishes www/modules as release `version`, signed by `key`.
