@@ -16,7 +16,8 @@ inline IniWrapXml::Layout ConfigIni() {
 }
 
 inline IniWrapXml::Layout UpdateIni() {
-    IniWrapXml::Layout layout = {{"Update", {"List", "ListHash", "Modules", "Complete", "Log", "MaxFileMB"}},
+    IniWrapXml::Layout layout = {{"Update", {"List", "ListHash", "Modules", "Complete", "Log", "MaxFileMB",
+                                              "Manifest"}},
                                  {"Stop", {}},
                                  {"Start", {}}};
     for (int number = 1; number <= 9; ++number) {

@@ -66,8 +66,10 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
             // The bytes go to disk while they arrive: making the file ready
             // later waits for the last few only.
             durable::BackgroundFlush flush(staged);
-            transferred = downloader.DownloadtoFile(path, staged, &hash);
+            transferred = FetchModule(downloader, path, staged, entry, hash);
         }
+        if (!refusal.empty())
+            return false;
         if (transferred) {
             digests.Remember(staged, hash);
             if (SameDigest(hash, entry.hash)) {
@@ -120,6 +122,8 @@ bool Updater::DownloadFiles() {
             status.Note(entry.name, entry.dir, "downloaded");
             continue;
         }
+        if (!refusal.empty())
+            return RefuseFiles(entry);
         // An abandoned download leaves nothing staged, unless an accepted
         // entry of the same name shares the staged file.
         bool shared = std::any_of(downloadedEntries.begin(), downloadedEntries.end(),

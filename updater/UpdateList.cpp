@@ -11,6 +11,7 @@
 #include "Downloader.h"
 #include "File.h"
 #include "Logger.h"
+#include "Sha256.h"
 #include "Updater.h"
 
 namespace fs = std::filesystem;
@@ -47,13 +48,22 @@ bool Updater::DownloadList() {
     fs::create_directory(StagingDir(), error);
     std::string listFile = (fs::path(StagingDir()) / listFileName).string();
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
+    if (!VerifyManifest(downloader))
+        return false;
 
-    // The list's digest is taken while its bytes arrive.
-    std::string listHash;
+    // The list's digests are taken while its bytes arrive.
+    std::string listHash, listSha256;
     for (int attempt = 1;; ++attempt) {
         listHash.clear();
-        if (downloader.DownloadtoFile(listPath, listFile, &listHash, Downloader::Fetch::List))
+        Sha256 sha;
+        if (downloader.DownloadtoFile(listPath, listFile, &listHash, Downloader::Fetch::List,
+                                      [&sha](const char* data, std::size_t size) {
+                                          sha.Update(data, size);
+                                          return true;
+                                      })) {
+            listSha256 = sha.Finish();
             break;
+        }
         if (downloader.responseCode == 404) {
             Logger::Write("DownloadList: not found: %s", listPath.c_str());
             return false;
@@ -70,6 +80,8 @@ bool Updater::DownloadList() {
         sleep(listPauseSeconds);
     }
     Logger::Write("DownloadList: hash:%s", listHash.c_str());
+    if (!VerifyList(listSha256))
+        return false;
 
     for (int attempt = 1;; ++attempt) {
         std::string served;
@@ -107,7 +119,7 @@ bool Updater::ReadList() {
     std::ifstream list(fs::path(StagingDir()) / listFileName, std::ios::binary);
     if (list)
         listEntries = ParseList(list);
-    return true;
+    return VerifyEntries();
 }
 
 bool Updater::CheckList() {

@@ -72,6 +72,7 @@ void UpdateRun(const Updater::Sleep& sleep) {
             if (!updater.CheckList()) {
                 Logger::Write("no update");
                 status.outcome = UpdateOutcome::NoUpdate;
+                updater.AcceptRelease();
                 upload = false;
             } else if (!updater.DownloadFiles()) {
                 status.outcome = UpdateOutcome::DownloadFailed;
@@ -89,8 +90,10 @@ void UpdateRun(const Updater::Sleep& sleep) {
                 updater.NoteReplacement(replaced);
                 Logger::Write("Launcher: ");
                 updater.StartTarget();
-                if (replaced)
+                if (replaced) {
                     updater.Complete();
+                    updater.AcceptRelease();
+                }
             }
         } else {
             status.outcome = updater.Configured() ? UpdateOutcome::ListFailed

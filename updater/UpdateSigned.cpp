@@ -23,6 +23,8 @@ const unsigned manifestPauseSeconds = 5;
 
 bool Updater::Refuse(const std::string& reason) {
     Logger::Write("Verify: refused: %s", reason.c_str());
+    // The status file tells the outcome's step; this says why.
+    status.detail = "signed update refused: " + reason;
     return false;
 }
 
@@ -44,7 +46,8 @@ bool Updater::VerifyManifest(Downloader& downloader) {
         if (downloader.responseCode == 404)
             return Refuse("manifest not found: " + manifestPath);
         if (attempt == manifestAttempts)
-            return Refuse("manifest connect err:" + std::to_string(downloader.error));
+            return Refuse("manifest connect err:" + std::to_string(downloader.error) + " " +
+                          downloader.reason);
         sleep(manifestPauseSeconds);
     }
     if (!checked->CheckManifest(text, std::time(nullptr), reason))
@@ -97,5 +100,6 @@ bool Updater::RefuseFiles(const _updateListData& entry) {
         fs::remove(StagedFile(downloaded), error);
     }
     downloadedEntries.clear();
+    status.Note(entry.name, entry.dir, "refused", refusal);
     return Refuse(refusal);
 }

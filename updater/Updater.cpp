@@ -109,6 +109,8 @@ bool Updater::Init() {
     IniWrapXml::GetPrivateProfileString("Update", "Complete", "", completePath, valueSize,
                                         update.c_str());
     IniWrapXml::GetPrivateProfileString("Update", "Log", "", logPath, valueSize, update.c_str());
+    IniWrapXml::GetPrivateProfileString("Update", "Manifest", "", manifestPath, valueSize,
+                                        update.c_str());
     ReadCommands("Stop", stopCommands);
     ReadCommands("Start", startCommands);
     // A file that is not read, or a name that is ignored, is said in the log.

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "Journal.h"
 #include "UpdateListData.h"
 #include "UpdateStatus.h"
+#include "UpdateVerifier.h"
 
 class Updater {
 public:
@@ -66,6 +68,9 @@ public:
     bool StartTarget();
     bool Complete();
     void Result(std::string logText);
+    // Signed mode: records the verified release after a run that left the
+    // installation at it (replaced, or nothing to do).
+    void AcceptRelease();
 
     // False when no server is set: there is nothing to update from.
     bool Configured() const { return !server.empty(); }
@@ -102,6 +107,17 @@ private:
     void ReadCommands(const char* section, std::vector<std::string>& commands);
     void ReadTransferSettings(const std::string& config, const std::string& update);
 
+    // Signed mode (UpdateSigned.cpp); each false is a refusal, logged once.
+    bool Refuse(const std::string& reason);
+    bool VerifyManifest(Downloader& downloader);
+    bool VerifyList(const std::string& listSha256);
+    bool VerifyEntries();
+    // A module's transfer; in signed mode its bytes are checked as they
+    // arrive and a mismatch leaves the reason in `refusal`.
+    bool FetchModule(Downloader& downloader, const std::string& path, const std::string& staged,
+                     const _updateListData& entry, std::string& md5);
+    bool RefuseFiles(const _updateListData& entry);
+
     std::string workDir;
     std::string iniFileName;
     std::string stagingDirName;
@@ -114,6 +130,7 @@ private:
     std::string modulesPath;
     std::string completePath;
     std::string logPath;
+    std::string manifestPath;
     std::vector<std::string> stopCommands;
     std::vector<std::string> startCommands;
     std::vector<_updateListData> listEntries;
@@ -140,4 +157,8 @@ private:
     // CheckList refusals so far; beyond a hundred they are only counted.
     static const int maxRefusalLines = 100;
     int refusals = 0;
+    // Signed mode: the checks of this run's verified manifest (none when the
+    // installation holds no update.pub), and why a module was refused.
+    std::unique_ptr<UpdateVerifier> verifier;
+    std::string refusal;
 };

@@ -96,7 +96,7 @@ TEST_P(SignedAttackTest, IsRefusedWithOneLineAndChangesNothing) {
 
     Run();
 
-    EXPECT_EQ(LinesStarting("Verify: "),
+    EXPECT_EQ(LinesStarting("Verify: refused: "),
               std::vector<std::string>{std::string("Verify: refused: ") + GetParam().refusal});
     EXPECT_EQ(Installation(), before);
     EXPECT_FALSE(Logged("Terminator: "));

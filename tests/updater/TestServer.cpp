@@ -214,6 +214,8 @@ bool WebServer::StartOn(int port) {
          << "accesslog.filename = \"" << dir << "/access.log\"\n"
          << "server.upload-dirs = (\"" << dir << "\")\n"
          << "mimetype.assign = (\"\" => \"application/octet-stream\")\n"
+         // A file republished within the same second is served as it is now.
+         << "server.stat-cache-engine = \"disable\"\n"
          << "alias.url = (\"/upload.py\" => \"" << dir << "/cgi/upload.py\",\n"
          << "              \"/gone.py\" => \"" << dir << "/cgi/gone.py\",\n"
          << "              \"/status.py\" => \"" << dir << "/cgi/status.py\")\n"
