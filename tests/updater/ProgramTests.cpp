@@ -204,7 +204,11 @@ TEST(Kxpublish, CommandLineHelpVersionUsageAndReasons) {
         std::string err;
     };
     const std::string usage =
-        "usage: kxpublish [-d NAME=DIR]... [-s NAME]... MODULE_FOLDER LIST_FILE LIST_HASH_FILE\n";
+        "usage: kxpublish [-d NAME=DIR]... [-s NAME]...\n"
+        "                 [--key PRIVATE.pem --version N --expires YYYY-MM-DDTHH:MM:SSZ\n"
+        "                  --manifest MANIFEST_FILE]\n"
+        "                 MODULE_FOLDER LIST_FILE LIST_HASH_FILE\n";
+    const std::string signing = " --manifest m.txt modules list.txt list.md5";
     const Case cases[] = {
         {"--help", 0, usage, ""},
         {"--version", 0, "kxpublish " KX_VERSION "\n", ""},
@@ -215,6 +219,16 @@ TEST(Kxpublish, CommandLineHelpVersionUsageAndReasons) {
          "kxpublish: cannot list absent: No such file or directory\n"},
         {"modules missing/list.txt list.md5", 1, "",
          "kxpublish: cannot write missing/list.txt.kxpublish-tmp: No such file or directory\n"},
+        {"--key k.pem --version 1" + signing, 2, "",
+         "kxpublish: a signed manifest needs --key, --version, --expires and --manifest\n" + usage},
+        {"--key k.pem --version 0 --expires 2030-01-01T00:00:00Z" + signing, 1, "",
+         "kxpublish: --version needs a positive integer: 0\n"},
+        {"--key k.pem --version 2 --expires 2030-02-30T00:00:00Z" + signing, 1, "",
+         "kxpublish: --expires needs a time YYYY-MM-DDTHH:MM:SSZ: 2030-02-30T00:00:00Z\n"},
+        {"--key k.pem --version 2 --expires 2030-01-01T00:00:00Z" + signing, 1, "",
+         "kxpublish: k.pem cannot be read\n"},
+        {"--key modules/a.dat --version 2 --expires 2030-01-01T00:00:00Z" + signing, 1, "",
+         "kxpublish: the private key lies in the module folder: modules/a.dat\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
