@@ -106,6 +106,9 @@ TEST_P(SignedAttackTest, IsRefusedWithOneLineAndChangesNothing) {
     fs::path staged = install / "updatetmp" / "modules";
     EXPECT_TRUE(!fs::exists(staged) || fs::is_empty(staged));
     ExpectLogUploadedOnce();
+    EXPECT_NE(ReadFile(install / "updatelog" / "last_run.json")
+                  .find(std::string("signed update refused: ") + GetParam().refusal),
+              std::string::npos);
 }
 
 void Rewrite(const fs::path& file, const std::string& from, const std::string& to) {
