@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Descriptor.h"
 #include "LogText.h"
 
 namespace inputfile {
@@ -18,21 +19,6 @@ constexpr size_t kReadStep = 64 * 1024;
 
 RefusalLog* currentLog = nullptr;
 
-// Closes a descriptor at the end of its scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 Contents refused(const std::string& reason) {
     Contents contents;

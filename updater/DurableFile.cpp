@@ -12,21 +12,16 @@
 #include <cstring>
 #include <vector>
 
+#include "Descriptor.h"
+
 namespace durable {
 
 namespace {
 
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 bool SyncOpened(const std::string& path, int flags) {
     Descriptor file{::open(path.c_str(), flags | O_CLOEXEC)};
-    return file.fd >= 0 && ::fsync(file.fd) == 0;
+    return file.valid() && ::fsync(file.get()) == 0;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -51,31 +46,30 @@ bool SyncDir(const std::string& dir) { return SyncOpened(dir, O_RDONLY | O_DIREC
 bool CopyFile(const std::string& from, const std::string& to) {
     Descriptor source{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
     struct stat status;
-    if (source.fd < 0 || ::fstat(source.fd, &status) != 0)
+    if (!source.valid() || ::fstat(source.get(), &status) != 0)
         return false;
     Descriptor target{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)};
-    if (target.fd < 0)
+    if (!target.valid())
         return false;
     std::vector<char> chunk(1 << 20);
     bool copied = true;
     for (;;) {
-        ssize_t got = ::read(source.fd, chunk.data(), chunk.size());
+        ssize_t got = ::read(source.get(), chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
             copied = got == 0;
             break;
         }
-        if (!WriteAll(target.fd, chunk.data(), static_cast<size_t>(got))) {
+        if (!WriteAll(target.get(), chunk.data(), static_cast<size_t>(got))) {
             copied = false;
             break;
         }
     }
-    copied = copied && ::fchmod(target.fd, status.st_mode & 07777) == 0 &&
-             ::fsync(target.fd) == 0;
-    if (::close(target.fd) != 0)
+    copied = copied && ::fchmod(target.get(), status.st_mode & 07777) == 0 &&
+             ::fsync(target.get()) == 0;
+    if (target.Close() != 0)
         copied = false;
-    target.fd = -1;
     if (!copied)
         ::unlink(to.c_str());
     return copied;
@@ -94,13 +88,12 @@ bool WriteWhole(const std::string& path, const std::string& content, bool flush)
     ::unlink(temporary.c_str());
     {
         Descriptor file{::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
-        if (file.fd < 0)
+        if (!file.valid())
             return false;
-        bool written = WriteAll(file.fd, content.data(), content.size()) &&
-                       (!flush || ::fsync(file.fd) == 0);
-        if (::close(file.fd) != 0)
+        bool written = WriteAll(file.get(), content.data(), content.size()) &&
+                       (!flush || ::fsync(file.get()) == 0);
+        if (file.Close() != 0)
             written = false;
-        file.fd = -1;
         if (!written) {
             ::unlink(temporary.c_str());
             return false;
@@ -132,12 +125,12 @@ BackgroundFlush::BackgroundFlush(std::string path) : state(new State) {
         std::unique_lock<std::mutex> lock(shared->mutex);
         while (!shared->wake.wait_for(lock, period, [shared] { return shared->stop; })) {
             lock.unlock();
-            if (file.fd < 0)
-                file.fd = ::open(shared->path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (!file.valid())
+                file.Reset(::open(shared->path.c_str(), O_RDONLY | O_CLOEXEC));
             struct stat status;
-            if (file.fd >= 0 && ::fstat(file.fd, &status) == 0 && status.st_size != flushed) {
+            if (file.valid() && ::fstat(file.get(), &status) == 0 && status.st_size != flushed) {
                 flushed = status.st_size;
-                ::fsync(file.fd);
+                ::fsync(file.get());
             }
             lock.lock();
         }
@@ -159,7 +152,7 @@ bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ||
 bool LooksExecutable(const std::string& path) {
     Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     unsigned char head[4] = {0, 0, 0, 0};
-    if (file.fd < 0 || ::read(file.fd, head, sizeof head) < 2)
+    if (!file.valid() || ::read(file.get(), head, sizeof head) < 2)
         return false;
     static const unsigned char magics[][4] = {
         {0x7f, 'E', 'L', 'F'},  {0xfe, 0xed, 0xfa, 0xce}, {0xfe, 0xed, 0xfa, 0xcf},

@@ -8,6 +8,7 @@
 
 #include <openssl/evp.h>
 
+#include "Descriptor.h"
 #include "Portable.h"
 
 Md5::Md5() : context(EVP_MD_CTX_new()), started(false) {
@@ -45,14 +46,6 @@ bool Hash::Get(const unsigned char* data, unsigned int length, std::string& hex)
 
 namespace {
 
-// Closes the descriptor when the scope ends.
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 } // namespace
 
@@ -61,13 +54,13 @@ bool Hash::GetFile(const char* path, std::string& hex) {
     if (::stat(path, &status) != 0)
         return false;
     Descriptor file{::open(path, O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
+    if (!file.valid())
         return false;
-    Portable::AdviseSequential(file.fd);
+    Portable::AdviseSequential(file.get());
     Md5 md5;
     std::vector<unsigned char> chunk(1 << 20);
     for (;;) {
-        ssize_t got = ::read(file.fd, chunk.data(), chunk.size());
+        ssize_t got = ::read(file.get(), chunk.data(), chunk.size());
         if (got < 0)
             return false;
         if (got == 0)
