@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -74,38 +75,68 @@ struct Ended {
     double seconds;
     long peakKiB;
     bool ended;
+    // For a run that had to be killed: where each of its threads waited.
+    std::string stuck;
 };
+
+// Where each thread of a process that does not end waits, read before it is
+// killed: the kernel function, the system call and, for root, the stack.
+std::string whereStuck(pid_t pid) {
+    std::string report;
+    const fs::path tasks = fs::path("/proc") / std::to_string(pid) / "task";
+    std::error_code error;
+    for (const fs::directory_entry& task : fs::directory_iterator(tasks, error)) {
+        report += "thread " + task.path().filename().string() + ": wchan " +
+                  readFile(task.path() / "wchan") + ", syscall " + readFile(task.path() / "syscall");
+        report += readFile(task.path() / "stack") + "\n";
+    }
+    return report;
+}
 
 // `program` with the argument "tmp" in `home`, with the short bounds; killed
 // after `limit`.
 Ended runProgram(const fs::path& home, const std::string& program, std::chrono::seconds limit,
                  const char* hook = nullptr) {
+    // All the child needs is made before the fork: this process has a server
+    // thread, and the child of a threaded process may only make system calls
+    // until it executes the program.
+    std::vector<std::string> settings = {"KX_TEST_TRANSFER_BOUNDS=" + std::string(kShortBounds),
+                                         "KX_TEST_NO_PAUSES=1"};
+    if (hook) {
+        // "NAME" sets NAME to 1; "NAME=VALUE" sets VALUE.
+        const std::string setting = hook;
+        settings.push_back(setting.find('=') == std::string::npos ? setting + "=1" : setting);
+    }
+    for (char** variable = environ; *variable; ++variable)
+        settings.push_back(*variable);
+    std::vector<char*> environment;
+    for (std::string& setting : settings)
+        environment.push_back(&setting[0]);
+    environment.push_back(nullptr);
+    const std::string path = std::string(KX_BINARY_DIR) + "/" + program;
+    std::string name = program, argument = "tmp";
+    char* const arguments[] = {&name[0], &argument[0], nullptr};
     const fs::path out = home / "stdout.txt";
+    const int output = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (output < 0)
+        return {{}, 0, 0, false, "cannot create " + out.string()};
+
     const auto started = Clock::now();
     const pid_t child = fork();
     if (child == 0) {
-        if (chdir(home.c_str()) != 0 || !freopen(out.c_str(), "w", stdout))
+        if (::chdir(home.c_str()) != 0 || ::dup2(output, STDOUT_FILENO) < 0)
             _exit(126);
-        setenv("KX_TEST_TRANSFER_BOUNDS", kShortBounds, 1);
-        setenv("KX_TEST_NO_PAUSES", "1", 1);
-        if (hook) {
-            // "NAME" sets NAME to 1; "NAME=VALUE" sets VALUE.
-            const std::string setting = hook;
-            const std::size_t equals = setting.find('=');
-            if (equals == std::string::npos)
-                setenv(hook, "1", 1);
-            else
-                setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
-        }
-        const std::string path = std::string(KX_BINARY_DIR) + "/" + program;
-        execl(path.c_str(), program.c_str(), "tmp", static_cast<char*>(nullptr));
+        ::execve(path.c_str(), arguments, environment.data());
         _exit(127);
     }
+    ::close(output);
     int status = -1;
     rusage usage{};
     bool ended = true;
+    std::string stuck;
     while (wait4(child, &status, WNOHANG, &usage) == 0) {
         if (Clock::now() - started > limit) {
+            stuck = whereStuck(child);
             kill(child, SIGKILL);
             wait4(child, &status, 0, &usage);
             ended = false;
@@ -115,7 +146,16 @@ Ended runProgram(const fs::path& home, const std::string& program, std::chrono::
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     return {lines(readFile(out)), seconds, usage.ru_maxrss,
-            ended && WIFEXITED(status) && WEXITSTATUS(status) == 0};
+            ended && WIFEXITED(status) && WEXITSTATUS(status) == 0, stuck};
+}
+
+// Every log file the run left in `folder`, for the message of a failure.
+std::string logsIn(const fs::path& folder) {
+    std::string text;
+    std::error_code error;
+    for (const fs::directory_entry& file : fs::directory_iterator(folder, error))
+        text += file.path().filename().string() + ":\n" + readFile(file.path());
+    return text;
 }
 
 class Installation : public ::testing::Test {
@@ -179,8 +219,9 @@ TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
     writeFile(home / "a.dat", "the old module");
 
     const Ended run = runProgram(home, "KX_Updater", std::chrono::seconds(120));
+    SCOPED_TRACE("the updater's log:\n" + logsIn(home / "updatelog"));
 
-    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s";
+    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s\n" << run.stuck;
     EXPECT_EQ(run.out, (std::vector<std::string>{"start", "end"}));
     // Each attempt within the document bound (a module file of at most 4 MiB
     // within its own bound, as short), with a few seconds for the rest of the run.
@@ -235,7 +276,7 @@ TEST_F(Installation, UpdaterOutOfTimeTriesNoFurtherModule) {
     const Ended run =
         runProgram(home, "KX_Updater", std::chrono::seconds(120), "KX_TEST_RUN_BUDGET=4");
 
-    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s";
+    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s\n" << run.stuck;
     EXPECT_EQ(run.out, (std::vector<std::string>{"start", "end"}));
     EXPECT_LT(run.seconds, 4 + kDocumentSeconds * 4 + 10);
     EXPECT_LT(server.hostileRequests(), 20);
@@ -270,8 +311,9 @@ TEST_P(AgentAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
     fs::permissions(home / "macInventory.sh", fs::perms::owner_all);
 
     const Ended run = runProgram(home, "KX_InventoryAGT", std::chrono::seconds(120));
+    SCOPED_TRACE("the agent's log:\n" + logsIn(home / "log"));
 
-    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s";
+    ASSERT_TRUE(run.ended) << "after " << run.seconds << " s\n" << run.stuck;
     ASSERT_FALSE(run.out.empty());
     EXPECT_EQ(run.out.back(), "end");
     EXPECT_NE(std::find(run.out.begin(), run.out.end(), "upload err"), run.out.end());

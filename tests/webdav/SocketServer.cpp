@@ -1,6 +1,7 @@
 #include "SocketServer.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -12,7 +13,8 @@
 namespace kxtest {
 
 SocketServer::SocketServer(Handler handler) : m_handler(std::move(handler)) {
-    m_listener = socket(AF_INET, SOCK_STREAM, 0);
+    // Close-on-exec: a program a test starts holds none of the server's sockets.
+    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -21,7 +23,7 @@ SocketServer::SocketServer(Handler handler) : m_handler(std::move(handler)) {
     listen(m_listener, 16);
     getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
     m_port = ntohs(address.sin_port);
-    if (pipe(m_wake) != 0)
+    if (pipe2(m_wake, O_CLOEXEC) != 0)
         std::abort();
     m_thread = std::thread(&SocketServer::serve, this);
 }
@@ -42,7 +44,7 @@ void SocketServer::serve() {
         pollfd watched[2] = {{m_listener, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         if (poll(watched, 2, -1) < 0 || watched[1].revents)
             return;
-        const int connection = accept(m_listener, nullptr, nullptr);
+        const int connection = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
         if (m_handler(connection))
