@@ -1,4 +1,4 @@
-#include "CTransferCoordinator.h"
+#include "agent/CTransferCoordinator.h"
 
 #include <ctime>
 #include <exception>
@@ -6,12 +6,12 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "CHWInfoManager.h"
-#include "CSWInfoManager.h"
-#include "InputFile.h"
-#include "KX_WMIStruct.h"
-#include "PrivateFile.h"
-#include "utils.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
+#include "common/InputFile.h"
+#include "inventory/KX_WMIStruct.h"
+#include "common/PrivateFile.h"
+#include "common/utils.h"
 
 namespace fs = boost::filesystem;
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "CAbstractListener.h"
-#include "RunStatus.h"
+#include "agent/CAbstractListener.h"
+#include "agent/RunStatus.h"
 
 class CHWInfoManager;
 class CSWInfoManager;

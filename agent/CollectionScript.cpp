@@ -1,4 +1,4 @@
-#include "CollectionScript.h"
+#include "agent/CollectionScript.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "utils.h"
+#include "common/utils.h"
 
 extern char** environ;
 

@@ -6,7 +6,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <boost/process/spawn.hpp>
 
-#include "CTransferCoordinator.h"
+#include "agent/CTransferCoordinator.h"
 
 namespace fs = boost::filesystem;
 

@@ -1,8 +1,8 @@
-#include "RunStatus.h"
+#include "agent/RunStatus.h"
 
 #include <nlohmann/json.hpp>
 
-#include "PrivateFile.h"
+#include "common/PrivateFile.h"
 
 const char* RunStatus::Text(RunOutcome outcome) {
     switch (outcome) {

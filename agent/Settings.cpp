@@ -6,12 +6,12 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/operations.hpp>
 
-#include "CTransferCoordinator.h"
-#include "IniWrapXml.h"
-#include "KnownSettings.h"
-#include "LogRetention.h"
-#include "PrivateFile.h"
-#include "utils.h"
+#include "agent/CTransferCoordinator.h"
+#include "common/IniWrapXml.h"
+#include "common/KnownSettings.h"
+#include "common/LogRetention.h"
+#include "common/PrivateFile.h"
+#include "common/utils.h"
 
 namespace fs = boost::filesystem;
 

@@ -1,6 +1,6 @@
 // The upload of the run's data files to the server's WebDAV spool.
 
-#include "CTransferCoordinator.h"
+#include "agent/CTransferCoordinator.h"
 
 #include <cerrno>
 #include <cstring>
@@ -12,8 +12,8 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "Client.h"
-#include "LogText.h"
+#include "webdav/Client.h"
+#include "common/LogText.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "CollectionScript.h"
-#include "CTransferCoordinator.h"
-#include "RunLock.h"
+#include "agent/CollectionScript.h"
+#include "agent/CTransferCoordinator.h"
+#include "common/RunLock.h"
 
 namespace {
 

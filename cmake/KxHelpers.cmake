@@ -23,6 +23,8 @@ function(kx_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # Includes name their folder from the top ("tests/agent/Installation.h").
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
   target_compile_definitions(${name} PRIVATE
     KX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     KX_BINARY_DIR="${CMAKE_BINARY_DIR}"
@@ -44,6 +46,7 @@ function(kx_fuzzer name)
   endif()
   add_executable(${name} ${F_SOURCES})
   target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
   set_property(GLOBAL APPEND PROPERTY KX_FUZZERS "${CMAKE_BINARY_DIR}/fuzz/${name} ${F_SEEDS}")

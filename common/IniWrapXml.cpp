@@ -1,4 +1,4 @@
-#include "IniWrapXml.h"
+#include "common/IniWrapXml.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "InputFile.h"
+#include "common/InputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Descriptor.h"
-#include "LogText.h"
+#include "common/Descriptor.h"
+#include "common/LogText.h"
 
 namespace inputfile {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "IniWrapXml.h"
+#include "common/IniWrapXml.h"
 
 namespace KnownSettings {
 

@@ -1,4 +1,4 @@
-#include "LogRetention.h"
+#include "common/LogRetention.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "LogText.h"
+#include "common/LogText.h"
 
 #include <cstdio>
 

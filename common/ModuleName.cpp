@@ -1,4 +1,4 @@
-#include "ModuleName.h"
+#include "common/ModuleName.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "Portable.h"
+#include "common/Portable.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "PrivateFile.h"
+#include "common/PrivateFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "RunLock.h"
+#include "common/RunLock.h"
 
 #include <cerrno>
 

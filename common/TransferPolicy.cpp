@@ -1,9 +1,9 @@
-#include "TransferPolicy.h"
+#include "common/TransferPolicy.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "Version.h"
+#include "common/Version.h"
 
 namespace TransferPolicy {
 

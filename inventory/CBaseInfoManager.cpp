@@ -1,11 +1,11 @@
-#include "CBaseInfoManager.h"
+#include "inventory/CBaseInfoManager.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include <boost/filesystem/operations.hpp>
 
-#include "utils.h"
+#include "common/utils.h"
 
 namespace fs = boost::filesystem;
 

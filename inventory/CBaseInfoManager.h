@@ -9,7 +9,7 @@
 #include <boost/filesystem/fstream.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "KX_WMIStruct.h"
+#include "inventory/KX_WMIStruct.h"
 
 class CBaseInfoManager {
 public:

@@ -1,4 +1,4 @@
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <boost/filesystem/operations.hpp>
 

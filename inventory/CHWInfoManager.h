@@ -3,7 +3,7 @@
 // in the source folder means macOS) and writes the hardware data file.
 // The collectors live in mac/ and linux/, one file per platform.
 
-#include "CBaseInfoManager.h"
+#include "inventory/CBaseInfoManager.h"
 
 class CHWInfoManager : public CBaseInfoManager {
 public:

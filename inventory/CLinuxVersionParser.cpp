@@ -1,4 +1,4 @@
-#include "CLinuxVersionParser.h"
+#include "inventory/CLinuxVersionParser.h"
 
 #include <regex>
 #include <vector>
@@ -7,7 +7,7 @@
 #include <boost/algorithm/string/join.hpp>
 #include <boost/algorithm/string/split.hpp>
 
-#include "linux/LinuxInput.h"
+#include "inventory/linux/LinuxInput.h"
 
 namespace {
 

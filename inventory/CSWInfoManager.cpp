@@ -1,4 +1,4 @@
-#include "CSWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
 
 #include <boost/filesystem/operations.hpp>
 

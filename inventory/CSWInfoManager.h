@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "CBaseInfoManager.h"
+#include "inventory/CBaseInfoManager.h"
 
 class CSWInfoManager : public CBaseInfoManager {
 public:

@@ -1,4 +1,4 @@
-#include "Plist.h"
+#include "plist/Plist.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,8 +7,8 @@
 #include <limits>
 #include <memory>
 
-#include "PlistBinary.h"
-#include "base64.h"
+#include "plist/PlistBinary.h"
+#include "plist/base64.h"
 
 namespace Plist {
 

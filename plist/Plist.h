@@ -23,7 +23,7 @@
 #include <boost/any.hpp>
 #include <pugixml.hpp>
 
-#include "PlistDate.h"
+#include "plist/PlistDate.h"
 
 namespace Plist {
 

@@ -1,4 +1,4 @@
-#include "PlistBinary.h"
+#include "plist/PlistBinary.h"
 
 #include <cstring>
 #include <map>
@@ -7,7 +7,7 @@
 
 #include <boost/locale/encoding_utf.hpp>
 
-#include "Plist.h"
+#include "plist/Plist.h"
 
 namespace Plist {
 

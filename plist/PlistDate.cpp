@@ -1,10 +1,10 @@
-#include "PlistDate.h"
+#include "plist/PlistDate.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 
-#include "Plist.h"
+#include "plist/Plist.h"
 
 namespace Plist {
 

@@ -1,4 +1,4 @@
-#include "CProcess.h"
+#include "updater/CProcess.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
-#include "DigestCache.h"
+#include "updater/DigestCache.h"
 
-#include "Hash.h"
-#include "Portable.h"
+#include "updater/Hash.h"
+#include "common/Portable.h"
 
 namespace {
 

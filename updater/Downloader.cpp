@@ -1,4 +1,4 @@
-#include "Downloader.h"
+#include "updater/Downloader.h"
 
 #include <cstdio>
 #include <memory>
@@ -6,8 +6,8 @@
 
 #include <curl/curl.h>
 
-#include "Hash.h"
-#include "LogText.h"
+#include "updater/Hash.h"
+#include "common/LogText.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <functional>
 #include <string>
 
-#include "TransferPolicy.h"
+#include "common/TransferPolicy.h"
 
 class Downloader {
 public:

@@ -1,4 +1,4 @@
-#include "DurableFile.h"
+#include "updater/DurableFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Descriptor.h"
+#include "common/Descriptor.h"
 
 namespace durable {
 

@@ -1,4 +1,4 @@
-#include "File.h"
+#include "updater/File.h"
 
 bool File::GetVersion(const char*, std::string& version) {
     version = "0";

@@ -1,4 +1,4 @@
-#include "Hash.h"
+#include "updater/Hash.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 
 #include <openssl/evp.h>
 
-#include "Descriptor.h"
-#include "Portable.h"
+#include "common/Descriptor.h"
+#include "common/Portable.h"
 
 Md5::Md5() : context(EVP_MD_CTX_new()), started(false) {
     started = context != nullptr && EVP_DigestInit_ex(context, EVP_md5(), nullptr) == 1;

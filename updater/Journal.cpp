@@ -1,9 +1,9 @@
-#include "Journal.h"
+#include "updater/Journal.h"
 
 #include <fstream>
 #include <sstream>
 
-#include "DurableFile.h"
+#include "updater/DurableFile.h"
 
 namespace {
 

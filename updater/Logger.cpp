@@ -1,4 +1,4 @@
-#include "Logger.h"
+#include "updater/Logger.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,9 +12,9 @@
 #include <boost/log/sinks/text_file_backend.hpp>
 #include <boost/log/trivial.hpp>
 
-#include "LogRetention.h"
-#include "PrivateFile.h"
-#include "LogText.h"
+#include "common/LogRetention.h"
+#include "common/PrivateFile.h"
+#include "common/LogText.h"
 
 namespace fs = std::filesystem;
 namespace sinks = boost::log::sinks;

@@ -1,11 +1,11 @@
-#include "Manifest.h"
+#include "updater/Manifest.h"
 
 #include <cctype>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
 
-#include "SigningKey.h"
+#include "updater/SigningKey.h"
 
 using Json = nlohmann::json;
 

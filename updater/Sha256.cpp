@@ -1,4 +1,4 @@
-#include "Sha256.h"
+#include "updater/Sha256.h"
 
 #include <openssl/evp.h>
 

@@ -1,4 +1,4 @@
-#include "SigningKey.h"
+#include "updater/SigningKey.h"
 
 #include <fstream>
 #include <iterator>

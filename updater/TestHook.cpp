@@ -1,4 +1,4 @@
-#include "TestHook.h"
+#include "updater/TestHook.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -15,13 +15,13 @@
 #include <set>
 #include <system_error>
 
-#include "Downloader.h"
-#include "DurableFile.h"
-#include "File.h"
-#include "Logger.h"
-#include "ModuleName.h"
-#include "TestHook.h"
-#include "Updater.h"
+#include "updater/Downloader.h"
+#include "updater/DurableFile.h"
+#include "updater/File.h"
+#include "updater/Logger.h"
+#include "common/ModuleName.h"
+#include "updater/TestHook.h"
+#include "updater/Updater.h"
 
 namespace fs = std::filesystem;
 

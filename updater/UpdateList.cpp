@@ -8,11 +8,11 @@
 #include <fstream>
 #include <system_error>
 
-#include "Downloader.h"
-#include "File.h"
-#include "Logger.h"
-#include "Sha256.h"
-#include "Updater.h"
+#include "updater/Downloader.h"
+#include "updater/File.h"
+#include "updater/Logger.h"
+#include "updater/Sha256.h"
+#include "updater/Updater.h"
 
 namespace fs = std::filesystem;
 

@@ -1,8 +1,8 @@
-#include "UpdateListData.h"
+#include "updater/UpdateListData.h"
 
 #include <sstream>
 
-#include "ModuleName.h"
+#include "common/ModuleName.h"
 
 namespace {
 

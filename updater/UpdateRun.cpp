@@ -1,4 +1,4 @@
-#include "UpdateRun.h"
+#include "updater/UpdateRun.h"
 
 #include <sys/stat.h>
 
@@ -6,9 +6,9 @@
 #include <ctime>
 #include <string>
 
-#include "Logger.h"
-#include "RunLock.h"
-#include "TestHook.h"
+#include "updater/Logger.h"
+#include "common/RunLock.h"
+#include "updater/TestHook.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The two things KX_Updater does, one per way it is started.
 
-#include "Updater.h"
+#include "updater/Updater.h"
 
 // Without an argument: start the copy "tmp_Updater.exe tmp" and log the
 // outcome as one line.

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "Downloader.h"
-#include "Logger.h"
-#include "Updater.h"
-#include "UpdateVerifier.h"
+#include "updater/Downloader.h"
+#include "updater/Logger.h"
+#include "updater/Updater.h"
+#include "updater/UpdateVerifier.h"
 
 namespace fs = std::filesystem;
 

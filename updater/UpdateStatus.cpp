@@ -1,9 +1,9 @@
-#include "UpdateStatus.h"
+#include "updater/UpdateStatus.h"
 
 #include <nlohmann/json.hpp>
 
-#include "PrivateFile.h"
-#include "Version.h"
+#include "common/PrivateFile.h"
+#include "common/Version.h"
 
 const char* UpdateStatus::Text(UpdateOutcome outcome) {
     switch (outcome) {

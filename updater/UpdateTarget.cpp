@@ -4,12 +4,12 @@
 #include <ctime>
 #include <filesystem>
 
-#include "CProcess.h"
-#include "Downloader.h"
-#include "LogText.h"
-#include "Logger.h"
-#include "PrivateFile.h"
-#include "Updater.h"
+#include "updater/CProcess.h"
+#include "updater/Downloader.h"
+#include "common/LogText.h"
+#include "updater/Logger.h"
+#include "common/PrivateFile.h"
+#include "updater/Updater.h"
 
 namespace fs = std::filesystem;
 

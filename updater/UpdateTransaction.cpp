@@ -18,12 +18,12 @@
 #include <set>
 #include <system_error>
 
-#include "DurableFile.h"
-#include "Logger.h"
-#include "PrivateFile.h"
-#include "ModuleName.h"
-#include "TestHook.h"
-#include "Updater.h"
+#include "updater/DurableFile.h"
+#include "updater/Logger.h"
+#include "common/PrivateFile.h"
+#include "common/ModuleName.h"
+#include "updater/TestHook.h"
+#include "updater/Updater.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "UpdateVerifier.h"
+#include "updater/UpdateVerifier.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "Manifest.h"
-#include "Sha256.h"
-#include "SigningKey.h"
-#include "UpdateListData.h"
-#include "VerifyState.h"
+#include "updater/Manifest.h"
+#include "updater/Sha256.h"
+#include "updater/SigningKey.h"
+#include "updater/UpdateListData.h"
+#include "updater/VerifyState.h"
 
 class UpdateVerifier {
 public:

@@ -1,4 +1,4 @@
-#include "Updater.h"
+#include "updater/Updater.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "IniWrapXml.h"
-#include "KnownSettings.h"
-#include "Logger.h"
-#include "Portable.h"
+#include "common/IniWrapXml.h"
+#include "common/KnownSettings.h"
+#include "updater/Logger.h"
+#include "common/Portable.h"
 
 namespace fs = std::filesystem;
 

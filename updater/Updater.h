@@ -22,12 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "DigestCache.h"
-#include "Downloader.h"
-#include "Journal.h"
-#include "UpdateListData.h"
-#include "UpdateStatus.h"
-#include "UpdateVerifier.h"
+#include "updater/DigestCache.h"
+#include "updater/Downloader.h"
+#include "updater/Journal.h"
+#include "updater/UpdateListData.h"
+#include "updater/UpdateStatus.h"
+#include "updater/UpdateVerifier.h"
 
 class Updater {
 public:

@@ -1,4 +1,4 @@
-#include "VerifyState.h"
+#include "updater/VerifyState.h"
 
 #include <fcntl.h>
 #include <unistd.h>

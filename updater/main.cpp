@@ -12,10 +12,10 @@
 
 #include <curl/curl.h>
 
-#include "Logger.h"
-#include "UpdateRun.h"
-#include "UpdateStatus.h"
-#include "Version.h"
+#include "updater/Logger.h"
+#include "updater/UpdateRun.h"
+#include "updater/UpdateStatus.h"
+#include "common/Version.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Callback.h"
+#include "webdav/Callback.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,14 +1,14 @@
 // The client's construction and its PROPFIND-based and resource operations.
 
-#include "ClientImpl.h"
+#include "webdav/ClientImpl.h"
 
 #include <pugixml.hpp>
 
 #include <sstream>
 
-#include "Callback.h"
-#include "Multistatus.h"
-#include "Request.h"
+#include "webdav/Callback.h"
+#include "webdav/Multistatus.h"
+#include "webdav/Request.h"
 
 namespace WebDAV {
 

@@ -16,7 +16,7 @@
 #include <ostream>
 #include <string>
 
-#include "Types.h"
+#include "webdav/Types.h"
 
 namespace WebDAV {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "Client.h"
-#include "Urn.h"
+#include "webdav/Client.h"
+#include "webdav/Urn.h"
 
 namespace WebDAV {
 

@@ -1,4 +1,4 @@
-#include "Multistatus.h"
+#include "webdav/Multistatus.h"
 
 #include <pugixml.hpp>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <functional>
 
-#include "Urn.h"
+#include "webdav/Urn.h"
 
 namespace WebDAV {
 namespace Multistatus {

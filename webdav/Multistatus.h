@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "Types.h"
+#include "webdav/Types.h"
 
 namespace WebDAV {
 namespace Multistatus {

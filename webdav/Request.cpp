@@ -1,8 +1,8 @@
-#include "Request.h"
+#include "webdav/Request.h"
 
 #include <fstream>
 
-#include "Callback.h"
+#include "webdav/Callback.h"
 
 namespace WebDAV {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Types.h"
+#include "webdav/Types.h"
 
 namespace WebDAV {
 

@@ -1,6 +1,6 @@
 // The client's uploads (PUT) and downloads (GET).
 
-#include "ClientImpl.h"
+#include "webdav/ClientImpl.h"
 
 #include <boost/filesystem/operations.hpp>
 
@@ -9,8 +9,8 @@
 #include <memory>
 #include <thread>
 
-#include "Callback.h"
-#include "Request.h"
+#include "webdav/Callback.h"
+#include "webdav/Request.h"
 
 namespace WebDAV {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "TransferPolicy.h"
+#include "common/TransferPolicy.h"
 
 namespace WebDAV {
 

@@ -1,4 +1,4 @@
-#include "Urn.h"
+#include "webdav/Urn.h"
 
 #include <curl/curl.h>
 

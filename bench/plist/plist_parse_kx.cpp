@@ -2,7 +2,7 @@
 // top-level entries (so that nothing is optimised away).
 #include <iostream>
 
-#include "Plist.h"
+#include "plist/Plist.h"
 
 int main(int argc, char** argv)
 {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Hash.h"
+#include "updater/Hash.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "Client.h"
+#include "webdav/Client.h"
 
 int main(int argc, char* argv[]) {
     if (argc != 4) {

@@ -1,5 +1,5 @@
 // Linux processors: "cpu", in the form of /proc/cpuinfo.
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <cstdlib>
 #include <set>
@@ -8,8 +8,8 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "linux/LinuxInput.h"
-#include "utils.h"
+#include "inventory/linux/LinuxInput.h"
+#include "common/utils.h"
 
 // One block per logical processor; the i-th occurrences of the keys belong
 // together, and each package is described by its first logical processor:

@@ -1,5 +1,5 @@
 // Linux block devices: "physical_disk", as "lsblk -b -d -P -o TYPE,MODEL,SIZE,KNAME" prints them.
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <cstdlib>
 #include <regex>
@@ -8,7 +8,7 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "linux/LinuxInput.h"
+#include "inventory/linux/LinuxInput.h"
 
 // TYPE="disk" MODEL="WDC WD1600JS-75N" SIZE="160041885696" KNAME="sda"
 // TYPE="rom" MODEL="DVD+-RW DVD8801 " SIZE="1073741312" KNAME="sr0"

@@ -1,8 +1,8 @@
-#include "LinuxInput.h"
+#include "inventory/linux/LinuxInput.h"
 
 #include <cstdlib>
 
-#include "InputFile.h"
+#include "common/InputFile.h"
 
 namespace linuxinput {
 

@@ -1,5 +1,5 @@
 // Linux memory: "mem", in the form of /proc/meminfo; only the first line counts.
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <cstdlib>
 #include <string>
@@ -7,8 +7,8 @@
 #include <boost/algorithm/string/erase.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "linux/LinuxInput.h"
-#include "utils.h"
+#include "inventory/linux/LinuxInput.h"
+#include "common/utils.h"
 
 // MemTotal:        8000 kB
 void CHWInfoManager::loadMemInfo(tagWMISTRUCT& record) {

@@ -1,7 +1,7 @@
 // Linux network adapters: per interface N, "nic_N" (device properties),
 // "ip_N" (address configuration) and "net_N" (gateway, name servers, DHCP,
 // wireless), interfaces in name order.
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,8 +12,8 @@
 #include <boost/filesystem/operations.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "linux/LinuxInput.h"
-#include "utils.h"
+#include "inventory/linux/LinuxInput.h"
+#include "common/utils.h"
 
 namespace {
 

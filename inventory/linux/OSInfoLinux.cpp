@@ -1,6 +1,6 @@
 // Linux operating system: "os" (the release text), "os_install_1" and
 // "os_install_2" (two indications of the installation time).
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,9 +13,9 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "CLinuxVersionParser.h"
-#include "linux/LinuxInput.h"
-#include "utils.h"
+#include "inventory/CLinuxVersionParser.h"
+#include "inventory/linux/LinuxInput.h"
+#include "common/utils.h"
 
 namespace {
 

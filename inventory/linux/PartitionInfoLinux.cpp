@@ -1,6 +1,6 @@
 // Linux mounted volumes: "logical_disk", a heading line, then seven fields
 // separated by single blanks: mount point, type, size, used, free, use, source.
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <cstdlib>
 #include <string>
@@ -10,7 +10,7 @@
 #include <boost/algorithm/string/split.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "linux/LinuxInput.h"
+#include "inventory/linux/LinuxInput.h"
 
 // Mounted Type Size Used Avail Use% Filesystem
 // / ext4 12694495232 5203902464 6845734912 44% /dev/sda5

@@ -1,6 +1,6 @@
 // Linux installed packages: "app" (one package per line) with, on Ubuntu and
 // Debian, "app_install" (the installation log the times come from).
-#include "CSWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -13,7 +13,7 @@
 #include <boost/algorithm/string/split.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "linux/LinuxInput.h"
+#include "inventory/linux/LinuxInput.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Linux system identity: "dmidecode" (or "grep_sys_devices"), where the
 // firmware has no DMI tables "devicetree" and "machine_id", then "hostname",
 // "domainname", "arch", and the operating system through loadOSInfo.
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <cctype>
 #include <map>
@@ -9,7 +9,7 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "utils.h"
+#include "common/utils.h"
 
 namespace {
 

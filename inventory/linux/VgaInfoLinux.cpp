@@ -1,11 +1,11 @@
 // Linux graphics adapter: "video", the first line of the adapter's lspci line.
-#include "CHWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
 
 #include <string>
 
 #include <boost/filesystem/path.hpp>
 
-#include "utils.h"
+#include "common/utils.h"
 
 // 00:02.0 VGA compatible controller: Intel Corporation HD Graphics 620 (rev 02)
 // The colons of the 8-character bus address are skipped.

@@ -3,7 +3,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <pugixml.hpp>
 
-#include "CSWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
 
 namespace fs = boost::filesystem;
 

@@ -1,8 +1,8 @@
 // The installed applications of a Mac.
 #include <boost/filesystem/path.hpp>
 
-#include "CSWInfoManager.h"
-#include "ProfilerReport.h"
+#include "inventory/CSWInfoManager.h"
+#include "inventory/mac/ProfilerReport.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "DisplayReport.h"
+#include "inventory/mac/DisplayReport.h"
 
 #include <cctype>
 #include <string>
 
 #include <boost/algorithm/string/predicate.hpp>
 
-#include "ProfilerReport.h"
-#include "utils.h"
+#include "inventory/mac/ProfilerReport.h"
+#include "common/utils.h"
 
 namespace macos {
 

@@ -5,7 +5,7 @@
 #include <istream>
 #include <vector>
 
-#include "KX_WMIStruct.h"
+#include "inventory/KX_WMIStruct.h"
 
 namespace macos {
 

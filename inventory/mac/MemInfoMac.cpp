@@ -1,8 +1,8 @@
 // The memory modules of a Mac.
 #include <boost/filesystem/path.hpp>
 
-#include "CHWInfoManager.h"
-#include "ProfilerReport.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/mac/ProfilerReport.h"
 
 namespace {
 

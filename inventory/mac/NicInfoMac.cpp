@@ -1,9 +1,9 @@
 // The network services of a Mac.
 #include <boost/filesystem/path.hpp>
 
-#include "CHWInfoManager.h"
-#include "ProfilerReport.h"
-#include "utils.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/mac/ProfilerReport.h"
+#include "common/utils.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "ProfilerReport.h"
+#include "inventory/mac/ProfilerReport.h"
 
 #include <cstdlib>
 #include <exception>
 #include <optional>
 
-#include "InputFile.h"
+#include "common/InputFile.h"
 
 namespace macos {
 

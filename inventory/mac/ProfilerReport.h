@@ -19,7 +19,7 @@
 #include <boost/any.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "Plist.h"
+#include "plist/Plist.h"
 
 namespace macos {
 

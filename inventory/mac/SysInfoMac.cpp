@@ -5,9 +5,9 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "CHWInfoManager.h"
-#include "ProfilerReport.h"
-#include "utils.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/mac/ProfilerReport.h"
+#include "common/utils.h"
 
 namespace fs = boost::filesystem;
 

@@ -4,9 +4,9 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "CHWInfoManager.h"
-#include "DisplayReport.h"
-#include "InputFile.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/mac/DisplayReport.h"
+#include "common/InputFile.h"
 
 namespace {
 

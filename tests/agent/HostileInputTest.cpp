@@ -20,7 +20,7 @@
 
 #include <boost/filesystem.hpp>
 
-#include "Lighttpd.h"
+#include "tests/webdav/Lighttpd.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "utils.h"
+#include "common/utils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string file = "/tmp/kx-fuzz-map-" + std::to_string(getpid());

@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Installation.h"
+#include "tests/agent/Installation.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CTransferCoordinator.h"
-#include "Installation.h"
+#include "agent/CTransferCoordinator.h"
+#include "tests/agent/Installation.h"
 
 namespace {
 

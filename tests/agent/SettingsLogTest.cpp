@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "CTransferCoordinator.h"
-#include "Installation.h"
-#include "utils.h"
+#include "agent/CTransferCoordinator.h"
+#include "tests/agent/Installation.h"
+#include "common/utils.h"
 
 namespace {
 

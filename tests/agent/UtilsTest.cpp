@@ -6,7 +6,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "utils.h"
+#include "common/utils.h"
 
 namespace fs = boost::filesystem;
 

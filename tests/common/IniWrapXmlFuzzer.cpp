@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "IniWrapXml.h"
+#include "common/IniWrapXml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string file = "/tmp/kx-fuzz-ini-" + std::to_string(getpid()) + ".ini";

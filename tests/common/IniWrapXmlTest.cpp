@@ -4,7 +4,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "IniWrapXml.h"
+#include "common/IniWrapXml.h"
 
 namespace fs = boost::filesystem;
 

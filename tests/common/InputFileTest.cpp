@@ -10,7 +10,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "InputFile.h"
+#include "common/InputFile.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "LogRetention.h"
-#include "PrivateFile.h"
+#include "common/LogRetention.h"
+#include "common/PrivateFile.h"
 
 namespace fs = boost::filesystem;
 

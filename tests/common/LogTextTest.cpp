@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "LogText.h"
+#include "common/LogText.h"
 
 namespace {
 

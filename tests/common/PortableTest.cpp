@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Portable.h"
+#include "common/Portable.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CBaseInfoManager.h"
-#include "KxBytes.h"
+#include "inventory/CBaseInfoManager.h"
+#include "tests/inventory/KxBytes.h"
 
 namespace {
 

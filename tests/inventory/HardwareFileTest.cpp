@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "KxBytes.h"
-#include "KxReader.h"
-#include "KxRecords.h"
-#include "TestManagers.h"
+#include "tests/inventory/KxBytes.h"
+#include "tools/kxdump/KxReader.h"
+#include "tests/inventory/KxRecords.h"
+#include "tests/inventory/TestManagers.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Hardware records the file tests write: a Mac with every list filled.
 
-#include "KX_WMIStruct.h"
+#include "inventory/KX_WMIStruct.h"
 
 inline tagWMIINFOSTRUCT mac01() {
     tagWMIINFOSTRUCT s;

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "KxBytes.h"
-#include "KxReader.h"
-#include "TestManagers.h"
+#include "tests/inventory/KxBytes.h"
+#include "tools/kxdump/KxReader.h"
+#include "tests/inventory/TestManagers.h"
 
 namespace fs = boost::filesystem;
 

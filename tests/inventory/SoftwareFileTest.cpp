@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "KxBytes.h"
-#include "TestManagers.h"
+#include "tests/inventory/KxBytes.h"
+#include "tests/inventory/TestManagers.h"
 
 namespace {
 

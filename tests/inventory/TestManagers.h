@@ -4,8 +4,8 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "CHWInfoManager.h"
-#include "CSWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
 
 class TestHWManager : public CHWInfoManager {
 public:

@@ -9,8 +9,8 @@
 
 #include <boost/filesystem.hpp>
 
-#include "FuzzFolder.h"
-#include "TestableManagers.h"
+#include "tests/linux/FuzzFolder.h"
+#include "tests/linux/TestableManagers.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "TestableManagers.h"
+#include "tests/linux/TestableManagers.h"
 
 namespace linuxtest {
 

@@ -2,8 +2,8 @@
 // then that family's rule for name and version.
 #include <gtest/gtest.h>
 
-#include "CLinuxVersionParser.h"
-#include "LinuxTestSupport.h"
+#include "inventory/CLinuxVersionParser.h"
+#include "tests/linux/LinuxTestSupport.h"
 
 namespace {
 

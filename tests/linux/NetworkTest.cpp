@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "LinuxTestSupport.h"
+#include "tests/linux/LinuxTestSupport.h"
 
 namespace {
 

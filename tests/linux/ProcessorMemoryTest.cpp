@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "LinuxTestSupport.h"
+#include "tests/linux/LinuxTestSupport.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <boost/filesystem.hpp>
 
-#include "CLinuxVersionParser.h"
-#include "FuzzFolder.h"
+#include "inventory/CLinuxVersionParser.h"
+#include "tests/linux/FuzzFolder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const linuxtest::FuzzFolder folder;

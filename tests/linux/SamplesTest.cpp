@@ -10,8 +10,8 @@
 
 #include <boost/algorithm/string.hpp>
 
-#include "CLinuxVersionParser.h"
-#include "LinuxTestSupport.h"
+#include "inventory/CLinuxVersionParser.h"
+#include "tests/linux/LinuxTestSupport.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // two installation-time files.
 #include <gtest/gtest.h>
 
-#include "LinuxTestSupport.h"
+#include "tests/linux/LinuxTestSupport.h"
 
 namespace {
 

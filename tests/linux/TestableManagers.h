@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "CHWInfoManager.h"
-#include "CSWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
 
 namespace linuxtest {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "KX_WMIStruct.h"
+#include "inventory/KX_WMIStruct.h"
 
 namespace mactest {
 

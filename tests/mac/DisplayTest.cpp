@@ -1,9 +1,9 @@
 // The graphics adapters from the text display report.
 #include <sstream>
 
-#include "Describe.h"
-#include "mac/DisplayReport.h"
-#include "MacTestSupport.h"
+#include "tests/mac/Describe.h"
+#include "inventory/mac/DisplayReport.h"
+#include "tests/mac/MacTestSupport.h"
 
 using namespace mactest;
 

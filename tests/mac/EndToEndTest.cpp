@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "Describe.h"
-#include "KxReader.h"
-#include "MacTestSupport.h"
-#include "utils.h"
+#include "tests/mac/Describe.h"
+#include "tools/kxdump/KxReader.h"
+#include "tests/mac/MacTestSupport.h"
+#include "common/utils.h"
 
 using namespace mactest;
 using json = nlohmann::ordered_json;

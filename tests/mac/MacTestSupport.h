@@ -10,8 +10,8 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "CHWInfoManager.h"
-#include "CSWInfoManager.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
 
 namespace mactest {
 

@@ -1,6 +1,6 @@
 // The network services.
-#include "Describe.h"
-#include "MacTestSupport.h"
+#include "tests/mac/Describe.h"
+#include "tests/mac/MacTestSupport.h"
 
 using namespace mactest;
 

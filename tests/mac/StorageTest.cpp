@@ -1,6 +1,6 @@
 // The physical disks and the mounted volumes.
-#include "Describe.h"
-#include "MacTestSupport.h"
+#include "tests/mac/Describe.h"
+#include "tests/mac/MacTestSupport.h"
 
 using namespace mactest;
 

@@ -1,6 +1,6 @@
 // The machine, its processors, host name and system version.
-#include "Describe.h"
-#include "MacTestSupport.h"
+#include "tests/mac/Describe.h"
+#include "tests/mac/MacTestSupport.h"
 
 using namespace mactest;
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PlistTestSupport.h"
+#include "tests/plist/PlistTestSupport.h"
 
 using namespace plisttest;
 using Plist::array_type;

@@ -4,7 +4,7 @@
 #include <boost/locale/encoding_errors.hpp>
 #include <gtest/gtest.h>
 
-#include "PlistTestSupport.h"
+#include "tests/plist/PlistTestSupport.h"
 
 using namespace plisttest;
 namespace fs = boost::filesystem;

@@ -5,7 +5,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "PlistTestSupport.h"
+#include "tests/plist/PlistTestSupport.h"
 
 using namespace plisttest;
 namespace fs = boost::filesystem;

@@ -12,7 +12,7 @@
 #include <boost/any.hpp>
 #include <boost/filesystem.hpp>
 
-#include "Plist.h"
+#include "plist/Plist.h"
 
 namespace plisttest {
 

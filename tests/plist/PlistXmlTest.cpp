@@ -1,7 +1,7 @@
 // The XML reader: each element's conversion and each failure message.
 #include <gtest/gtest.h>
 
-#include "PlistTestSupport.h"
+#include "tests/plist/PlistTestSupport.h"
 
 using namespace plisttest;
 using Plist::array_type;

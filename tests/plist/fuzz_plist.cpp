@@ -5,7 +5,7 @@
 
 #include <boost/locale/encoding_errors.hpp>
 
-#include "Plist.h"
+#include "plist/Plist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ReplayFixture.h"
+#include "tests/script/ReplayFixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "ReplayFixture.h"
+#include "tests/script/ReplayFixture.h"
 
 namespace {
 

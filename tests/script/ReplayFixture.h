@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ScriptHarness.h"
+#include "tests/script/ScriptHarness.h"
 
 namespace scripttest {
 

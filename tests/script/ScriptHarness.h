@@ -24,9 +24,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "CHWInfoManager.h"
-#include "CSWInfoManager.h"
-#include "KxReader.h"
+#include "inventory/CHWInfoManager.h"
+#include "inventory/CSWInfoManager.h"
+#include "tools/kxdump/KxReader.h"
 
 namespace scripttest {
 

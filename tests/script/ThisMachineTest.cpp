@@ -22,7 +22,7 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-#include "ScriptHarness.h"
+#include "tests/script/ScriptHarness.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "ScriptHarness.h"
+#include "tests/script/ScriptHarness.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "KxBytes.h"
-#include "KxReader.h"
-#include "KxRecords.h"
-#include "TestManagers.h"
-#include "Version.h"
+#include "tests/inventory/KxBytes.h"
+#include "tools/kxdump/KxReader.h"
+#include "tests/inventory/KxRecords.h"
+#include "tests/inventory/TestManagers.h"
+#include "common/Version.h"
 
 namespace fs = boost::filesystem;
 using json = nlohmann::ordered_json;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "KxReader.h"
+#include "tools/kxdump/KxReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {

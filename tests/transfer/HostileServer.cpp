@@ -1,4 +1,4 @@
-#include "HostileServer.h"
+#include "tests/transfer/HostileServer.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "SocketServer.h"
+#include "tests/webdav/SocketServer.h"
 
 namespace kxtest {
 

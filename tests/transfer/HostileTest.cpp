@@ -22,8 +22,8 @@
 
 #include <openssl/evp.h>
 
-#include "HostileServer.h"
-#include "Version.h"
+#include "tests/transfer/HostileServer.h"
+#include "common/Version.h"
 
 namespace {
 

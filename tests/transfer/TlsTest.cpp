@@ -14,9 +14,9 @@
 
 #include <boost/filesystem.hpp>
 
-#include "Downloader.h"
-#include "Lighttpd.h"
-#include "Updater.h"
+#include "updater/Downloader.h"
+#include "tests/webdav/Lighttpd.h"
+#include "updater/Updater.h"
 
 namespace {
 

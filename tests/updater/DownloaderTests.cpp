@@ -9,8 +9,8 @@
 
 #include <chrono>
 
-#include "Downloader.h"
-#include "TestServer.h"
+#include "updater/Downloader.h"
+#include "tests/updater/TestServer.h"
 
 namespace {
 

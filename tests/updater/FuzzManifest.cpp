@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Manifest.h"
+#include "updater/Manifest.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Manifest manifest;

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "UpdateListData.h"
+#include "updater/UpdateListData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::istringstream list(std::string(reinterpret_cast<const char*>(data), size));

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "CProcess.h"
-#include "DigestCache.h"
-#include "File.h"
-#include "Hash.h"
-#include "TestServer.h"
+#include "updater/CProcess.h"
+#include "updater/DigestCache.h"
+#include "updater/File.h"
+#include "updater/Hash.h"
+#include "tests/updater/TestServer.h"
 
 namespace {
 

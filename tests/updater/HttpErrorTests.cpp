@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "UpdateFixture.h"
+#include "tests/updater/UpdateFixture.h"
 
 namespace {
 

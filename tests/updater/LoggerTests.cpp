@@ -8,8 +8,8 @@
 
 #include <sys/stat.h>
 
-#include "Logger.h"
-#include "TestServer.h"
+#include "updater/Logger.h"
+#include "tests/updater/TestServer.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <ctime>
 #include <functional>
 
-#include "Manifest.h"
-#include "Sha256.h"
-#include "TestKeys.h"
-#include "TestServer.h"
-#include "UpdateVerifier.h"
-#include "VerifyState.h"
+#include "updater/Manifest.h"
+#include "updater/Sha256.h"
+#include "tests/updater/TestKeys.h"
+#include "tests/updater/TestServer.h"
+#include "updater/UpdateVerifier.h"
+#include "updater/VerifyState.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <sys/wait.h>
 
-#include "UpdateFixture.h"
-#include "Version.h"
+#include "tests/updater/UpdateFixture.h"
+#include "common/Version.h"
 
 namespace {
 

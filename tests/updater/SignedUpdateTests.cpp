@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "Sha256.h"
-#include "TestKeys.h"
-#include "UpdateFixture.h"
+#include "updater/Sha256.h"
+#include "tests/updater/TestKeys.h"
+#include "tests/updater/UpdateFixture.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "UpdateFixture.h"
-#include "Version.h"
+#include "tests/updater/UpdateFixture.h"
+#include "common/Version.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "TestKeys.h"
+#include "tests/updater/TestKeys.h"
 
 #include <stdexcept>
 
-#include "TestServer.h"
+#include "tests/updater/TestServer.h"
 
 namespace kxtest {
 

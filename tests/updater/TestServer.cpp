@@ -1,4 +1,4 @@
-#include "TestServer.h"
+#include "tests/updater/TestServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -18,7 +18,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "Hash.h"
+#include "updater/Hash.h"
 
 namespace kxtest {
 

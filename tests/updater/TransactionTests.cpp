@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <map>
 
-#include "UpdateFixture.h"
+#include "tests/updater/UpdateFixture.h"
 
 namespace {
 

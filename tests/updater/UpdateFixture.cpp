@@ -1,8 +1,8 @@
-#include "UpdateFixture.h"
+#include "tests/updater/UpdateFixture.h"
 
 #include <algorithm>
 
-#include "UpdateRun.h"
+#include "updater/UpdateRun.h"
 
 namespace kxtest {
 

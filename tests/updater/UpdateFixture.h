@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "TestServer.h"
+#include "tests/updater/TestServer.h"
 
 namespace kxtest {
 

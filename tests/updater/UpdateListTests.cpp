@@ -5,8 +5,8 @@
 
 #include <sstream>
 
-#include "ModuleName.h"
-#include "UpdateListData.h"
+#include "common/ModuleName.h"
+#include "updater/UpdateListData.h"
 
 namespace {
 

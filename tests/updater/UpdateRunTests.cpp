@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <map>
 
-#include "LogText.h"
-#include "UpdateFixture.h"
+#include "common/LogText.h"
+#include "tests/updater/UpdateFixture.h"
 
 namespace {
 

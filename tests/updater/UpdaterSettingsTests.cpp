@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 
-#include "Logger.h"
-#include "TestServer.h"
-#include "Updater.h"
+#include "updater/Logger.h"
+#include "tests/updater/TestServer.h"
+#include "updater/Updater.h"
 
 namespace {
 

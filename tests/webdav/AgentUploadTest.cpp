@@ -23,10 +23,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "CTransferCoordinator.h"
-#include "Lighttpd.h"
-#include "PrivateFile.h"
-#include "SocketServer.h"
+#include "agent/CTransferCoordinator.h"
+#include "tests/webdav/Lighttpd.h"
+#include "common/PrivateFile.h"
+#include "tests/webdav/SocketServer.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "Client.h"
-#include "Lighttpd.h"
+#include "webdav/Client.h"
+#include "tests/webdav/Lighttpd.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <vector>
 
-#include "Client.h"
-#include "Lighttpd.h"
-#include "SocketServer.h"
+#include "webdav/Client.h"
+#include "tests/webdav/Lighttpd.h"
+#include "tests/webdav/SocketServer.h"
 
 namespace {
 

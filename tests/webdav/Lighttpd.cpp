@@ -1,4 +1,4 @@
-#include "Lighttpd.h"
+#include "tests/webdav/Lighttpd.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Multistatus.h"
+#include "webdav/Multistatus.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string body(reinterpret_cast<const char*>(data), size);

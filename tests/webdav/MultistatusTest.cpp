@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Multistatus.h"
+#include "webdav/Multistatus.h"
 
 namespace {
 

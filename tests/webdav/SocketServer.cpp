@@ -1,4 +1,4 @@
-#include "SocketServer.h"
+#include "tests/webdav/SocketServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

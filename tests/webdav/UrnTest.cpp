@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Urn.h"
+#include "webdav/Urn.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "KxReader.h"
+#include "tools/kxdump/KxReader.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -11,9 +11,9 @@
 #include <iostream>
 #include <string>
 
-#include "InputFile.h"
-#include "KxReader.h"
-#include "Version.h"
+#include "common/InputFile.h"
+#include "tools/kxdump/KxReader.h"
+#include "common/Version.h"
 
 namespace {
 

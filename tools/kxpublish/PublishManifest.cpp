@@ -1,4 +1,4 @@
-#include "PublishManifest.h"
+#include "tools/kxpublish/PublishManifest.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <limits>
 
-#include "Hash.h"
-#include "Sha256.h"
-#include "SigningKey.h"
+#include "updater/Hash.h"
+#include "updater/Sha256.h"
+#include "updater/SigningKey.h"
 
 bool DigestModule(const std::string& path, std::string& md5Hex, ManifestFile& file) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

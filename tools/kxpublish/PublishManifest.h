@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Manifest.h"
+#include "updater/Manifest.h"
 
 // Reads the module at `path` once: its MD5 text for the list into `md5`, its
 // size and SHA-256 into `file`. False when it cannot be read.

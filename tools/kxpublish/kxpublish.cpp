@@ -41,10 +41,10 @@
 #include <system_error>
 #include <vector>
 
-#include "Hash.h"
-#include "PublishManifest.h"
-#include "UpdateListData.h"
-#include "Version.h"
+#include "updater/Hash.h"
+#include "tools/kxpublish/PublishManifest.h"
+#include "updater/UpdateListData.h"
+#include "common/Version.h"
 
 namespace fs = std::filesystem;
 

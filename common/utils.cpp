@@ -1,4 +1,4 @@
-#include "utils.h"
+#include "common/utils.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -7,7 +7,7 @@
 
 #include <iconv.h>
 
-#include "InputFile.h"
+#include "common/InputFile.h"
 
 namespace wmi {
 
