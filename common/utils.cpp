@@ -8,6 +8,7 @@
 #include <iconv.h>
 
 #include "common/InputFile.h"
+#include "common/LocalTime.h"
 
 namespace wmi {
 
@@ -69,14 +70,7 @@ std::string UTF8toSJIS(const std::string& text) {
     return std::string(out, outPtr);
 }
 
-std::string currentTime(const std::string& pattern) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[80];
-    const size_t n = std::strftime(buffer, sizeof buffer, pattern.c_str(), &local);
-    return std::string(buffer, n);
-}
+std::string currentTime(const std::string& pattern) { return LocalTime::Now(pattern.c_str()); }
 
 std::string format(const char* pattern, ...) {
     char buffer[512];
