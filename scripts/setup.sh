@@ -9,7 +9,7 @@ libboost-dev libboost-filesystem-dev libboost-system-dev libboost-log-dev
 libboost-thread-dev libboost-locale-dev
 libcurl4-openssl-dev libssl-dev libpugixml-dev nlohmann-json3-dev
 libgtest-dev libgmock-dev libbenchmark-dev
-clang-14 libclang-rt-14-dev
+clang-14 libclang-rt-14-dev clang-format-14
 lighttpd lighttpd-mod-webdav lighttpd-mod-openssl openssl curl
 python3 shellcheck dash time procps
 libplist-dev
