@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "Red Hat Enterprise Linux Server release 6.5 (Santiago)", "6.5"},
         ReleaseCase{{{"etc/redhat-release", "distro-rhel-7-redhat-release"}},
                     "Red Hat Enterprise Linux Server release 7.0 (Maipo)", "7.0"},
+        // The script keeps the name as it is; the record holds Shift_JIS, which has
+        // no o with umlaut (written "?") but the closing quotation mark.
+        ReleaseCase{{{"etc/fedora-release", "distro-fedora-19-fedora-release"}},
+                    "Fedora release 19 (Schr?dinger\xE2\x80\x99s Cat)", "19"},
         ReleaseCase{{{"etc/fedora-release", "distro-fedora-30-fedora-release"}}, "Fedora release 30 (Thirty)", "30"},
         ReleaseCase{{{"etc/fedora-release", "distro-fedora-42-fedora-release"},
                      {"etc/os-release", "glpi-fedora-35-os-release"}},
@@ -83,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReleaseCase{{{"etc/arch-release", "distro-arch-arch-release-empty"},
                      {"usr/lib/os-release", "distro-arch-os-release"}},
                     "Arch Linux", ""},
+        ReleaseCase{{{"etc/arch-release", "distro-arch-arch-release-empty"}}, "", ""},
         ReleaseCase{{{"etc/mandriva-release", "distro-mandriva-2011-mandriva-release"}},
                     "Mandriva Linux release 2011.0 (Official)", "Mandriva Linux release 2011.0 (Official)"},
         ReleaseCase{{{"etc/mageia-release", "distro-mageia-5-mageia-release-also-mandriva-release"},
@@ -171,6 +177,36 @@ TEST_F(ScriptReplay, DpkgPackagesWithTheirInstallationTimesFromAllLogs) {
     // The oldest entry of all logs is the system's installation.
     EXPECT_EQ(resultFile("os_install_2"), "20150218193320\n");
     EXPECT_EQ(replay().hardware["operatingSystem"]["osInstallDate"], "20150218193320");
+}
+
+// A new system's log ("name:arch <none> version" on each install line):
+// every package it installed, listed by dpkg-query as installed, has the
+// time of its installation.
+TEST_F(ScriptReplay, EveryPackageTheLogInstalledHasItsInstallationTime) {
+    const fs::path log = sample("linux/packages/locp-ubuntu14.04-dpkg.log-first-300-lines");
+    rootCopy("var/log/dpkg.log", log);
+    std::string query;
+    std::map<std::string, int64_t> installed;
+    for (const std::string& line : lines(readFile(log))) {
+        // 2015-02-18 19:33:20 install base-passwd:amd64 <none> 3.5.33
+        std::istringstream fields(line);
+        std::string date, time, action, key, none, version;
+        if (!(fields >> date >> time >> action >> key >> none >> version) || action != "install")
+            continue;
+        const std::string name = key.substr(0, key.find(':'));
+        query += name + "\t" + key.substr(key.find(':') + 1) + "\t" + version + "\t1\tadmin\tinstall ok installed\n";
+        installed[name] = seconds(date + " " + time);
+    }
+    ASSERT_EQ(installed.size(), 51u);
+    stubSays("dpkg-query", query);
+
+    const std::vector<Package> listed = packages(replay().software);
+    ASSERT_EQ(listed.size(), installed.size());
+    EXPECT_EQ(listed[0].name, "base-passwd");
+    EXPECT_EQ(listed[0].version, "3.5.33");
+    EXPECT_EQ(listed[0].installTime, 1424288000); // 2015-02-18 19:33:20
+    for (const Package& p : listed)
+        EXPECT_EQ(p.installTime, installed[p.name]) << p.name;
 }
 
 // rpm: the packages with version-release and the installation time rpm

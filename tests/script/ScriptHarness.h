@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -26,6 +25,9 @@
 
 #include "inventory/CHWInfoManager.h"
 #include "inventory/CSWInfoManager.h"
+#include "tests/support/Files.h"
+#include "tests/support/LocalZone.h"
+#include "tests/support/TempFolder.h"
 #include "tools/kxdump/KxReader.h"
 
 namespace scripttest {
@@ -33,25 +35,9 @@ namespace scripttest {
 namespace fs = boost::filesystem;
 using json = nlohmann::ordered_json;
 
-inline std::string readFile(const fs::path& file) {
-    fs::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void writeFile(const fs::path& file, const std::string& content) {
-    fs::create_directories(file.parent_path());
-    fs::ofstream(file, std::ios::binary) << content;
-}
-
-inline std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
+using kxtest::lines;
+using kxtest::readFile;
+using kxtest::writeFile;
 
 // A text quoted for the shell.
 inline std::string quoted(const std::string& text) {
@@ -193,29 +179,12 @@ inline Outcome runInGroup(const std::string& command, std::chrono::seconds bound
 class ScriptTest : public ::testing::Test {
 public:
     void SetUp() override {
-        base = fs::temp_directory_path() / fs::unique_path("kx-script-%%%%-%%%%-%%%%");
         home = base / "install";
         root = base / "root";
         bin = base / "bin";
         for (const fs::path& folder : {home, root, bin, base / "data"})
             fs::create_directories(folder);
         fs::copy_file(fs::path(KX_SOURCE_DIR) / "script" / "macInventory.sh", home / "macInventory.sh");
-        const char* tz = std::getenv("TZ");
-        hadTz = tz != nullptr;
-        if (hadTz)
-            previousTz = tz;
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
-
-    void TearDown() override {
-        if (hadTz)
-            setenv("TZ", previousTz.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-        boost::system::error_code ec;
-        fs::remove_all(base, ec);
     }
 
     // The ordinary utilities the script works with, linked into the stub
@@ -304,12 +273,13 @@ public:
         return inventory;
     }
 
-    fs::path base;
+    // Local times in the expectations are UTC, as in the script's runs.
+    const kxtest::LocalZone zone{"UTC0"};
+    const kxtest::TempFolder folder{"kx-script"};
+    const fs::path base = folder.path();
     fs::path home;
     fs::path root;
     fs::path bin;
-    bool hadTz = false;
-    std::string previousTz;
 };
 
 } // namespace scripttest
