@@ -23,7 +23,11 @@ struct ReleaseCase {
     std::string name, version;
 };
 
-void PrintTo(const ReleaseCase& c, std::ostream* out) { *out << c.files.front().second; }
+// The samples, "+" between them: the same file alone or with others is another case.
+void PrintTo(const ReleaseCase& c, std::ostream* out) {
+    for (size_t i = 0; i < c.files.size(); ++i)
+        *out << (i == 0 ? "" : "+") << c.files[i].second;
+}
 
 class ScriptReleaseReplay : public ScriptReplay, public ::testing::WithParamInterface<ReleaseCase> {};
 
