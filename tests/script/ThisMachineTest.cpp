@@ -40,10 +40,12 @@ std::string procValue(const std::string& text, const std::string& key) {
     return "";
 }
 
-// The standard output of a command run through the shell.
+// The standard output of a command run through the shell, which is stopped
+// after two minutes: a tool of this machine that hangs fails the test rather
+// than holding it.
 std::string output(const std::string& command) {
     std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
+    if (FILE* pipe = popen(("timeout -k 5 120 sh -c " + quoted(command)).c_str(), "r")) {
         char buffer[4096];
         for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
             text.append(buffer, n);
