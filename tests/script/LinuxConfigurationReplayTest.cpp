@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Raspberry Pi 4 Model B Rev 1.4", "10000000a1b2c3d4", ""},
         IdentityCase{"DmiWinsWhereItHasValues", "glpi-dell-poweredge-r640-dmidecode", "proc/device-tree",
                      "etc/machine-id", "", "PowerEdge R640", "2RJF153", "4C4C4544-0052-4A10-8046-B2C04F313533"}),
-    [](const ::testing::TestParamInfo<IdentityCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<IdentityCase>& test) { return test.param.what; });
 
 // --------------------------------------------------------------------- disks
 
@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {{"wlan0", dns("192.168.1.1", "2001:db8::1")}}},
         ResolverCase{"StubAloneNamesNoServer", "kx-fixture-systemd-resolved-stub-resolv.conf", "", false,
                      {{"eth0", dns("")}}}),
-    [](const ::testing::TestParamInfo<ResolverCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<ResolverCase>& test) { return test.param.what; });
 
 struct DhcpCase {
     std::string what;
@@ -303,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {{"eth0", dhcp("10.0.0.1")}, {"wlan0", kStatic}}},
         DhcpCase{"Dhcpcd", {}, {{"dhcpcd", "kx-fixture-dhcpcd-U-eth0"}}, {{"eth0", dhcp("10.0.0.1")}}}),
-    [](const ::testing::TestParamInfo<DhcpCase>& info) { return info.param.what; });
+    [](const ::testing::TestParamInfo<DhcpCase>& test) { return test.param.what; });
 
 // A wireless interface has a "wireless" folder or a "phy80211" link in sysfs.
 TEST_F(ScriptNetworkReplay, WirelessInterfacesBySysfs) {

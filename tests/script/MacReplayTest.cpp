@@ -92,10 +92,10 @@ TEST_F(ScriptMacReplay, TheAgentRecordsTheMacFromTheReports) {
         disks.insert(disk["name"].get<std::string>());
     EXPECT_TRUE(disks.count("TOSHIBA MK7559GSXF"));
     EXPECT_TRUE(disks.count("APPLE SSD AP0512Q"));
-    bool root = false;
+    bool startUpVolume = false;
     for (const json& volume : hardware["partitions"])
-        root = root || (volume["name"] == "/" && volume["sizeBytes"] == 249661751296LL);
-    EXPECT_TRUE(root);
+        startUpVolume = startUpVolume || (volume["name"] == "/" && volume["sizeBytes"] == 249661751296LL);
+    EXPECT_TRUE(startUpVolume);
     ASSERT_EQ(hardware["monitors"].size(), 1u);
     EXPECT_EQ(hardware["monitors"][0]["name"], "Asus GeForce GT 730");
     EXPECT_EQ(hardware["monitors"][0]["width"], 1920);

@@ -182,8 +182,8 @@ public:
         home = base / "install";
         root = base / "root";
         bin = base / "bin";
-        for (const fs::path& folder : {home, root, bin, base / "data"})
-            fs::create_directories(folder);
+        for (const fs::path& made : {home, root, bin, base / "data"})
+            fs::create_directories(made);
         fs::copy_file(fs::path(KX_SOURCE_DIR) / "script" / "macInventory.sh", home / "macInventory.sh");
     }
 

@@ -284,8 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
         HangCase{"hostname", true, {}, {"hostname"}, {}},
         // A Mac all the same: uname's silence is no reason to run the Linux tools.
         HangCase{"uname", true, {}, {}, {}}),
-    [](const ::testing::TestParamInfo<HangCase>& info) {
-        std::string name = (info.param.mac ? "Mac_" : "Linux_") + info.param.tool;
+    [](const ::testing::TestParamInfo<HangCase>& test) {
+        std::string name = (test.param.mac ? "Mac_" : "Linux_") + test.param.tool;
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
