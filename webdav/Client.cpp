@@ -14,11 +14,6 @@ namespace WebDAV {
 
 namespace {
 
-std::string value(const dict_t& options, const char* key) {
-    const auto found = options.find(key);
-    return found == options.end() ? std::string() : found->second;
-}
-
 // PROPFIND on a path on the server with the given extra settings; the answer's body into `answer`.
 bool propfind(const ClientImpl& client, const Urn& resource, const char* depth,
               std::string& answer) {
@@ -74,39 +69,18 @@ Client* Client::Init(const dict_t& options, const Limits& limits) {
 void Client::Cleanup() { curl_global_cleanup(); }
 
 ClientImpl::ClientImpl(const dict_t& options, const Limits& limits)
-    : webdav_hostname(value(options, "webdav_hostname")),
-      webdav_root(value(options, "webdav_root")),
-      webdav_login(value(options, "webdav_login")),
-      webdav_password(value(options, "webdav_password")),
-      proxy_hostname(value(options, "proxy_hostname")),
-      proxy_login(value(options, "proxy_login")),
-      proxy_password(value(options, "proxy_password")),
-      cert_path(value(options, "cert_path")),
-      key_path(value(options, "key_path")),
-      ssl_verify(value(options, "ssl_verify")),
-      ca_file(value(options, "ca_file")),
-      pinned_public_key(value(options, "pinned_public_key")),
-      m_limits(limits) {
+    : connection(Connection::From(options)), transferLimits(limits) {
     init();
 }
 
 void ClientImpl::init() const { curl_global_init(CURL_GLOBAL_ALL); }
 
-dict_t ClientImpl::options() const {
-    return {{"webdav_hostname", webdav_hostname}, {"webdav_root", webdav_root},
-            {"webdav_login", webdav_login},       {"webdav_password", webdav_password},
-            {"proxy_hostname", proxy_hostname},   {"proxy_login", proxy_login},
-            {"proxy_password", proxy_password},   {"cert_path", cert_path},
-            {"key_path", key_path},               {"ssl_verify", ssl_verify},
-            {"ca_file", ca_file},                 {"pinned_public_key", pinned_public_key}};
-}
+Outcome Client::outcome() const { return impl(*this).lastOutcome; }
 
-Outcome Client::outcome() const { return impl(*this).m_outcome; }
-
-Urn ClientImpl::resource(const std::string& path) const { return Urn(webdav_root, true) + path; }
+Urn ClientImpl::resource(const std::string& path) const { return Urn(connection.root, true) + path; }
 
 std::string ClientImpl::url(const Request& request, const Urn& resource) const {
-    return webdav_hostname + resource.quote(request.handle());
+    return connection.hostname + resource.quote(request.handle());
 }
 
 bool Client::check(const std::string& path) const {

@@ -9,7 +9,7 @@
 // Every transfer is bounded (see TransferPolicy.h): PROPFIND, MKCOL, MOVE,
 // COPY and DELETE are documents (2 minutes, answers up to 1 MiB); PUT and GET
 // are file transfers (2 minutes + 1 s per 16 KiB moved; the answer to a PUT
-// up to 1 MiB, a download up to the limits' download_bytes). Every request
+// up to 1 MiB, a download up to the limits' downloadBytes). Every request
 // carries "User-Agent: KX_InventoryAGT/<version>".
 
 #include <istream>

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "webdav/Client.h"
+#include "webdav/Connection.h"
 #include "webdav/Urn.h"
 
 namespace WebDAV {
@@ -17,11 +18,11 @@ public:
 
     // libcurl's global set-up (counted by libcurl; run by every constructor).
     void init() const;
-    // All option keys with this client's values.
-    dict_t options() const;
-    const Limits& limits() const { return m_limits; }
+    // The connection options, as every request of this client applies them.
+    const Connection& options() const { return connection; }
+    const Limits& limits() const { return transferLimits; }
     // Where each request of this client reports how it ended.
-    Outcome* report() const { return &m_outcome; }
+    Outcome* report() const { return &lastOutcome; }
 
     // A path relative to the root, as a path on the server.
     Urn resource(const std::string& path) const;
@@ -29,20 +30,9 @@ public:
     std::string url(const Request& request, const Urn& resource) const;
 
 private:
-    std::string webdav_hostname;
-    std::string webdav_root;
-    std::string webdav_login;
-    std::string webdav_password;
-    std::string proxy_hostname;
-    std::string proxy_login;
-    std::string proxy_password;
-    std::string cert_path;
-    std::string key_path;
-    std::string ssl_verify;
-    std::string ca_file;
-    std::string pinned_public_key;
-    Limits m_limits;
-    mutable Outcome m_outcome;
+    Connection connection;
+    Limits transferLimits;
+    mutable Outcome lastOutcome;
 };
 
 // Every operation of `Client` works on its `ClientImpl`, the only class derived from it.

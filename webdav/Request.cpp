@@ -35,37 +35,33 @@ int watch_transfer(void* watch, curl_off_t download_total, curl_off_t download_n
 
 } // namespace
 
-Request::Request(dict_t&& options, const Limits& limits, TransferPolicy::Kind kind, Outcome* report)
-    : m_options(std::move(options)), m_limits(limits), m_report(report),
-      m_handle(curl_easy_init(), &curl_easy_cleanup), m_watch{{limits.bounds, kind}, nullptr} {
-    if (!m_handle)
+Request::Request(const Connection& connection, const Limits& bounds, TransferPolicy::Kind kind,
+                 Outcome* outcome)
+    : limits(bounds), report(outcome), easy(curl_easy_init(), &curl_easy_cleanup),
+      transferWatch{{bounds.bounds, kind}, nullptr} {
+    if (!easy)
         return;
-    // The bounds, the User-Agent and the certificate check (off unless
-    // "ssl_verify" is "1").
-    TransferPolicy::Tls tls;
-    tls.verify = option("ssl_verify") == "1";
-    tls.caFile = option("ca_file");
-    tls.pinnedPublicKey = option("pinned_public_key");
-    TransferPolicy::Apply(m_handle.get(), limits.bounds, kind,
-                          kind == TransferPolicy::Kind::File ? limits.download_bytes
-                                                             : limits.answer_bytes,
-                          tls, kProduct);
-    set(CURLOPT_ERRORBUFFER, m_error);
+    // The bounds, the User-Agent and the certificate check.
+    TransferPolicy::Apply(easy.get(), bounds.bounds, kind,
+                          kind == TransferPolicy::Kind::File ? bounds.downloadBytes
+                                                             : bounds.answerBytes,
+                          connection.tls, kProduct);
+    set(CURLOPT_ERRORBUFFER, error);
     set(CURLOPT_VERBOSE, 0L);
-    if (cert_required()) {
+    if (connection.cert_required()) {
         set(CURLOPT_SSLCERTTYPE, "PEM");
         set(CURLOPT_SSLKEYTYPE, "PEM");
-        set(CURLOPT_SSLCERT, option("cert_path").c_str());
-        set(CURLOPT_SSLKEY, option("key_path").c_str());
+        set(CURLOPT_SSLCERT, connection.certPath.c_str());
+        set(CURLOPT_SSLKEY, connection.keyPath.c_str());
     }
-    set(CURLOPT_URL, option("webdav_hostname").c_str());
+    set(CURLOPT_URL, connection.hostname.c_str());
     set(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-    set(CURLOPT_USERPWD, (option("webdav_login") + ":" + option("webdav_password")).c_str());
-    if (proxy_enabled()) {
-        set(CURLOPT_PROXY, option("proxy_hostname").c_str());
+    set(CURLOPT_USERPWD, (connection.login + ":" + connection.password).c_str());
+    if (connection.proxy_enabled()) {
+        set(CURLOPT_PROXY, connection.proxyHostname.c_str());
         set(CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-        const std::string login = option("proxy_login");
-        const std::string password = option("proxy_password");
+        const std::string& login = connection.proxyLogin;
+        const std::string& password = connection.proxyPassword;
         if (!login.empty() && !password.empty())
             set(CURLOPT_PROXYUSERPWD, (login + ":" + password).c_str());
         else if (!login.empty())
@@ -75,7 +71,7 @@ Request::Request(dict_t&& options, const Limits& limits, TransferPolicy::Kind ki
     // about once a second, also while nothing moves.
     if (kind == TransferPolicy::Kind::File) {
         set(CURLOPT_XFERINFOFUNCTION, &watch_transfer);
-        set(CURLOPT_XFERINFODATA, &m_watch);
+        set(CURLOPT_XFERINFODATA, &transferWatch);
         set(CURLOPT_NOPROGRESS, 0L);
     }
     // Without a receiver the answer is read and dropped, still within its cap.
@@ -86,58 +82,42 @@ Request::~Request() = default;
 
 void Request::receive(std::vector<char>& answer) {
     receive(&Callback::Append::buffer, &answer);
-    m_receiver.bound.cap = m_limits.answer_bytes;
+    receiver.bound.cap = limits.answerBytes;
 }
 
 void Request::receive(curl_write_callback write, void* sink) {
-    m_receiver.write = write;
-    m_receiver.sink = sink;
-    m_receiver.bound = TransferPolicy::Sink{m_watch.deadline.IsFile() ? m_limits.download_bytes
-                                                                      : m_limits.answer_bytes};
+    receiver.write = write;
+    receiver.sink = sink;
+    receiver.bound = TransferPolicy::Sink{transferWatch.deadline.IsFile() ? limits.downloadBytes
+                                                                          : limits.answerBytes};
     set(CURLOPT_WRITEFUNCTION, &bounded_write);
-    set(CURLOPT_WRITEDATA, &m_receiver);
+    set(CURLOPT_WRITEDATA, &receiver);
 }
 
 void Request::watch(const progress_t& progress) {
-    m_watch.progress = &progress;
+    transferWatch.progress = &progress;
     if (!progress)
         return;
     // A document's transfer information goes to the caller too.
     set(CURLOPT_XFERINFOFUNCTION, &watch_transfer);
-    set(CURLOPT_XFERINFODATA, &m_watch);
+    set(CURLOPT_XFERINFODATA, &transferWatch);
     set(CURLOPT_NOPROGRESS, 0L);
 }
 
 bool Request::perform() const {
-    if (!m_handle)
+    if (!easy)
         return false;
-    const CURLcode code = curl_easy_perform(m_handle.get());
+    const CURLcode code = curl_easy_perform(easy.get());
     long status = 0;
-    curl_easy_getinfo(m_handle.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (m_report) {
-        m_report->code = code;
-        m_report->status = status;
-        m_report->reason = code == CURLE_OK ? std::string()
-                           : m_error[0]     ? std::string(m_error)
-                                            : std::string(curl_easy_strerror(code));
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (report) {
+        report->code = code;
+        report->status = status;
+        report->reason = code == CURLE_OK ? std::string()
+                         : error[0]       ? std::string(error)
+                                          : std::string(curl_easy_strerror(code));
     }
     return code == CURLE_OK && status >= 200 && status <= 299;
-}
-
-bool Request::cert_required() const {
-    const std::string cert = option("cert_path");
-    const std::string key = option("key_path");
-    return !cert.empty() && FileInfo::exists(cert) && !key.empty() && FileInfo::exists(key);
-}
-
-bool Request::proxy_enabled() const {
-    return !option("proxy_hostname").empty() &&
-           (!option("proxy_login").empty() || option("proxy_password").empty());
-}
-
-std::string Request::option(const char* key) const {
-    const auto found = m_options.find(key);
-    return found == m_options.end() ? std::string() : found->second;
 }
 
 Header::Header(std::initializer_list<std::string> lines) {
@@ -145,11 +125,11 @@ Header::Header(std::initializer_list<std::string> lines) {
         append(line);
 }
 
-Header::~Header() { curl_slist_free_all(m_list); }
+Header::~Header() { curl_slist_free_all(list); }
 
 void Header::append(const std::string& line) {
-    if (curl_slist* longer = curl_slist_append(m_list, line.c_str()))
-        m_list = longer;
+    if (curl_slist* longer = curl_slist_append(list, line.c_str()))
+        list = longer;
 }
 
 bool FileInfo::exists(const std::string& path) {

@@ -9,18 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "webdav/Connection.h"
 #include "webdav/Types.h"
 
 namespace WebDAV {
 
 class Request {
 public:
-    // Creates the easy handle and applies the connection settings of `options`
-    // and the bounds of `limits` for a transfer of `kind`; `perform` reports
-    // how it ended to `report` when given.
-    explicit Request(dict_t&& options, const Limits& limits = Limits(),
+    // Creates the easy handle and applies the settings of `connection` and
+    // the limits `bounds` for a transfer of `kind`; `perform` reports how it
+    // ended to `outcome` when given.
+    explicit Request(const Connection& connection, const Limits& bounds = Limits(),
                      TransferPolicy::Kind kind = TransferPolicy::Kind::Document,
-                     Outcome* report = nullptr);
+                     Outcome* outcome = nullptr);
     ~Request();
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
@@ -28,12 +29,13 @@ public:
     // False without a handle; otherwise true exactly when libcurl accepts the setting.
     template <typename T>
     bool set(CURLoption option, T value) const {
-        return m_handle && curl_easy_setopt(m_handle.get(), option, value) == CURLE_OK;
+        return easy && curl_easy_setopt(easy.get(), option, value) == CURLE_OK;
     }
-    // The answer's body goes into `answer`, at most the limits' answer_bytes;
+    // The answer's body goes into `answer`, at most the limits' answerBytes;
     // more aborts the transfer.
     void receive(std::vector<char>& answer);
-    // The body goes to `write` with `sink`, at most the limits' download_bytes.
+    // The body goes to `write` with `sink`, at most the limits' downloadBytes
+    // (answerBytes for a document).
     void receive(curl_write_callback write, void* sink);
     // Hands libcurl's transfer information to `progress` (kept by the caller
     // while the request lives); a non-zero return aborts the transfer.
@@ -41,13 +43,8 @@ public:
     // Runs the transfer: true exactly when it completed with an HTTP status 200-299.
     bool perform() const;
 
-    // A client certificate and its key are both named and both exist.
-    bool cert_required() const;
-    // A proxy host is named, and a proxy login too unless there is no proxy password.
-    bool proxy_enabled() const;
-
     // The easy handle, for quoting paths into this request's URL.
-    void* handle() const { return m_handle.get(); }
+    void* handle() const { return easy.get(); }
 
     // Where a body goes, and how much of it may still come.
     struct Receiver {
@@ -62,15 +59,12 @@ public:
     };
 
 private:
-    std::string option(const char* key) const;
-
-    dict_t m_options;
-    Limits m_limits;
-    Outcome* m_report;
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> m_handle;
-    Receiver m_receiver;
-    Watch m_watch;
-    char m_error[CURL_ERROR_SIZE] = {};
+    Limits limits;
+    Outcome* report;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy;
+    Receiver receiver;
+    Watch transferWatch;
+    char error[CURL_ERROR_SIZE] = {};
 };
 
 // A libcurl header list, freed with its owner.
@@ -82,10 +76,10 @@ public:
     Header& operator=(const Header&) = delete;
 
     void append(const std::string& line);
-    curl_slist* handle() const { return m_list; }
+    curl_slist* handle() const { return list; }
 
 private:
-    curl_slist* m_list = nullptr;
+    curl_slist* list = nullptr;
 };
 
 namespace FileInfo {

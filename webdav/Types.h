@@ -16,7 +16,8 @@ namespace WebDAV {
 // "cert_path", "key_path", and for verified TLS "ssl_verify" ("1" turns the
 // check of the server's certificate and host name on), "ca_file" (a PEM
 // bundle; empty: the system's store) and "pinned_public_key" (libcurl's
-// "sha256//…" form). An absent key counts as "".
+// "sha256//…" form). An absent key counts as "". The client reads them once
+// (see Connection.h).
 using dict_t = std::map<std::string, std::string>;
 using strings_t = std::vector<std::string>;
 
@@ -30,8 +31,8 @@ using callback_t = std::function<void(bool)>;
 // answer read into memory (PROPFIND, the answer to a PUT, …) and of a download.
 struct Limits {
     TransferPolicy::Bounds bounds = TransferPolicy::Bounds::Current();
-    std::uint64_t answer_bytes = TransferPolicy::kDocumentBytes;
-    std::uint64_t download_bytes = TransferPolicy::kDefaultFileBytes;
+    std::uint64_t answerBytes = TransferPolicy::kDocumentBytes;
+    std::uint64_t downloadBytes = TransferPolicy::kDefaultFileBytes;
 };
 
 // How the last transfer ended: libcurl's result code (0: completed), the

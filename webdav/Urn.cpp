@@ -2,6 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <boost/algorithm/string/predicate.hpp>
+#include <boost/tokenizer.hpp>
+
 #include <memory>
 
 namespace WebDAV {
@@ -9,14 +12,10 @@ namespace WebDAV {
 const std::string Urn::separate = "/";
 
 std::vector<std::string> split(const std::string& text, const std::string& delimiters) {
-    std::vector<std::string> pieces;
-    std::string::size_type start = text.find_first_not_of(delimiters);
-    while (start != std::string::npos) {
-        const std::string::size_type end = text.find_first_of(delimiters, start);
-        pieces.push_back(text.substr(start, end - start));
-        start = text.find_first_not_of(delimiters, end);
-    }
-    return pieces;
+    // Empty runs are dropped.
+    const boost::char_separator<char> separators(delimiters.c_str());
+    const boost::tokenizer<boost::char_separator<char>> pieces(text, separators);
+    return std::vector<std::string>(pieces.begin(), pieces.end());
 }
 
 namespace {
@@ -39,47 +38,47 @@ std::string unescape(void* handle, const std::string& text) {
                  : std::string();
 }
 
-Urn::Urn(std::string path, bool directory) : m_path(std::move(path)) {
-    if (m_path.empty())
-        m_path = separate;
-    if (m_path.compare(0, separate.size(), separate) != 0)
-        m_path.insert(0, separate);
-    if (directory && m_path.back() != separate.back())
-        m_path += separate;
+Urn::Urn(std::string path, bool directory) : text(std::move(path)) {
+    if (text.empty())
+        text = separate;
+    if (!boost::starts_with(text, separate))
+        text.insert(0, separate);
+    if (directory && text.back() != separate.back())
+        text += separate;
     const std::string doubled = separate + separate;
-    for (auto at = m_path.find(doubled); at != std::string::npos; at = m_path.find(doubled, at))
-        m_path.erase(at, separate.size());
+    for (auto at = text.find(doubled); at != std::string::npos; at = text.find(doubled, at))
+        text.erase(at, separate.size());
 }
 
-bool Urn::is_root() const { return m_path == separate; }
+bool Urn::is_root() const { return text == separate; }
 
-bool Urn::is_directory() const { return m_path.back() == separate.back(); }
+bool Urn::is_directory() const { return text.back() == separate.back(); }
 
 std::string Urn::name() const {
     if (is_root())
         return std::string();
-    const std::string::size_type last = m_path.size() - (is_directory() ? 2 : 1);
-    return m_path.substr(m_path.rfind(separate, last) + 1);
+    const std::string::size_type last = text.size() - (is_directory() ? 2 : 1);
+    return text.substr(text.rfind(separate, last) + 1);
 }
 
 std::string Urn::parent() const {
     if (is_root())
-        return m_path;
-    const std::string::size_type last = m_path.size() - (is_directory() ? 2 : 1);
-    return m_path.substr(0, m_path.rfind(separate, last) + 1);
+        return text;
+    const std::string::size_type last = text.size() - (is_directory() ? 2 : 1);
+    return text.substr(0, text.rfind(separate, last) + 1);
 }
 
 Urn Urn::operator+(const std::string& relative) const {
     if (!is_directory())
         return *this;
-    return Urn(m_path + relative, false);
+    return Urn(text + relative, false);
 }
 
 std::string Urn::quote(void* handle) const {
     if (is_root())
-        return m_path;
+        return text;
     std::string quoted;
-    for (const std::string& piece : split(m_path, separate))
+    for (const std::string& piece : split(text, separate))
         quoted += separate + escape(handle, piece);
     if (is_directory())
         quoted += separate;

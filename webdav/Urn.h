@@ -27,7 +27,7 @@ public:
     // adds a trailing "/", runs of "/" shrink to one.
     Urn(std::string path, bool directory);
 
-    const std::string& path() const { return m_path; }
+    const std::string& path() const { return text; }
     bool is_root() const;
     bool is_directory() const;
     // Last segment; a directory keeps its trailing "/" ("b/" for "/a/b/"); "" for the root.
@@ -40,7 +40,7 @@ public:
     std::string quote(void* handle) const;
 
 private:
-    std::string m_path;
+    std::string text;
 };
 
 } // namespace WebDAV
