@@ -195,22 +195,22 @@ uint64_t referenceAt(const PlistHelperData& data, const Payload& payload, uint64
 // Marks a container as open for as long as its elements are read.
 class OpenContainer {
 public:
-    OpenContainer(const PlistHelperData& data, uint64_t position, int depth)
-        : open_(data.openContainers), position_(position)
+    OpenContainer(const PlistHelperData& data, uint64_t at, int depth)
+        : openContainers(data.openContainers), position(at)
     {
         if (depth >= maxNesting)
             throw Error(nestingTooDeep);
-        if (open_[position_])
+        if (openContainers[position])
             throw Error(containsItself);
-        open_[position_] = true;
+        openContainers[position] = true;
     }
-    ~OpenContainer() { open_[position_] = false; }
+    ~OpenContainer() { openContainers[position] = false; }
     OpenContainer(const OpenContainer&) = delete;
     OpenContainer& operator=(const OpenContainer&) = delete;
 
 private:
-    std::vector<bool>& open_;
-    uint64_t position_;
+    std::vector<bool>& openContainers;
+    uint64_t position;
 };
 
 std::vector<boost::any> parseBinaryArray(const PlistHelperData& data, uint64_t position, int depth)

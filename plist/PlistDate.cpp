@@ -14,7 +14,7 @@ constexpr double appleEpochOffset = 978307200.0;
 const char* const dateInvalid = "Plist::Date::set() date invalid";
 } // namespace
 
-Date::Date() : time_(std::time(nullptr)) {}
+Date::Date() : time(std::time(nullptr)) {}
 
 Date::Date(int month, int day, int year, int hour, int minute, int second, bool utc) : Date()
 {
@@ -47,7 +47,7 @@ void Date::set(int month, int day, int year, int hour, int minute, int second, b
     }
     if (result == static_cast<time_t>(-1) && errno != 0)
         throw Error(dateInvalid);
-    time_ = result;
+    time = result;
 }
 
 void Date::setTimeFromXMLConvention(const std::string& text)
@@ -68,7 +68,7 @@ void Date::setTimeFromAppleEpoch(double seconds)
     // Anything outside the range of time_t (or not a number) has no instant.
     if (!(std::fabs(epoch) < 9.2e18))
         throw Error(dateInvalid);
-    time_ = static_cast<time_t>(epoch);
+    time = static_cast<time_t>(epoch);
 }
 
 } // namespace Plist

@@ -22,13 +22,13 @@ public:
     void setTimeFromAppleEpoch(double seconds);
 
     // Seconds since 1970-01-01T00:00:00Z.
-    time_t timeAsEpoch() const { return time_; }
+    time_t timeAsEpoch() const { return time; }
 
-    bool operator==(const Date& other) const { return time_ == other.time_; }
-    bool operator!=(const Date& other) const { return time_ != other.time_; }
+    bool operator==(const Date& other) const { return time == other.time; }
+    bool operator!=(const Date& other) const { return time != other.time; }
 
 private:
-    time_t time_;
+    time_t time;
 };
 
 } // namespace Plist
