@@ -1,5 +1,6 @@
-// Inputs that once broke the reader (found by fuzzing): each must end in a
-// value or in one of the reader's own exceptions.
+// Inputs that once broke the reader, or are shaped to (see regressions/README):
+// each must end in a value or in one of the reader's own exceptions. A folder
+// that holds no input fails, so that one that silently empties cannot pass.
 #include <boost/filesystem.hpp>
 #include <boost/locale/encoding_errors.hpp>
 #include <gtest/gtest.h>
@@ -14,9 +15,11 @@ namespace {
 TEST(FuzzRegressions, EveryKeptInputReadsOrFailsCleanly)
 {
     const fs::path dir = fs::path(KX_SOURCE_DIR) / "tests/plist/regressions";
+    int inputs = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
         if (!fs::is_regular_file(entry.path()) || entry.path().filename() == "README")
             continue;
+        ++inputs;
         SCOPED_TRACE(entry.path().string());
         try {
             readFile(entry.path().string());
@@ -24,6 +27,7 @@ TEST(FuzzRegressions, EveryKeptInputReadsOrFailsCleanly)
         } catch (const boost::locale::conv::conversion_error&) {
         }
     }
+    EXPECT_GT(inputs, 0) << "no input in " << dir;
 }
 
 } // namespace
