@@ -1,11 +1,14 @@
 // The reading entry points (file, stream, buffer) and the date type.
-#include <cstdlib>
-#include <fstream>
+#include <cctype>
+#include <memory>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "tests/plist/PlistTestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/LocalZone.h"
+#include "tests/support/TempFolder.h"
 
 using namespace plisttest;
 
@@ -19,16 +22,16 @@ TEST(ReadFile, MissingFileCannotBeOpened)
 
 TEST(ReadFile, EmptyFileIsZeroLengthData)
 {
-    TempDir dir;
-    EXPECT_EQ(failureOf([&] { readFile(dir.write("empty.xml", "")); }), "Can't read zero length data");
+    const kxtest::TempFolder dir("kx-plist");
+    kxtest::writeFile(dir / "empty.xml", "");
+    EXPECT_EQ(failureOf([&] { readFile((dir / "empty.xml").string()); }), "Can't read zero length data");
 }
 
 TEST(ReadFile, ContentNotNameDecidesTheSyntax)
 {
-    TempDir dir;
-    std::ifstream binary(fixture("binary/scalar_root.bplist"), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(binary)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(boost::any_cast<std::string>(readFile(dir.write("looks.xml", bytes))), "only a string");
+    const kxtest::TempFolder dir("kx-plist");
+    kxtest::writeFile(dir / "looks.xml", kxtest::readFile(fixture("binary/scalar_root.bplist")));
+    EXPECT_EQ(boost::any_cast<std::string>(readFile((dir / "looks.xml").string())), "only a string");
     boost::any value;
     Plist::readPlist(std::string(fixture("xml/scalar_root.xml")), value);
     EXPECT_EQ(boost::any_cast<std::string>(value), "only a string");
@@ -105,16 +108,11 @@ TEST(ReadBuffer, ErrorIsARuntimeError)
 
 class InTimeZone : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override
-    {
-        setenv("TZ", GetParam(), 1);
-        tzset();
-    }
-    void TearDown() override
-    {
-        unsetenv("TZ");
-        tzset();
-    }
+    void SetUp() override { zone = std::make_unique<kxtest::LocalZone>(GetParam()); }
+    void TearDown() override { zone.reset(); }
+
+private:
+    std::unique_ptr<kxtest::LocalZone> zone;
 };
 
 TEST_P(InTimeZone, UtcFieldsGiveTheSameInstantEverywhere)
@@ -132,12 +130,14 @@ TEST_P(InTimeZone, UtcFieldsGiveTheSameInstantEverywhere)
 
 TEST_P(InTimeZone, LocalFieldsFollowTheLocalZone)
 {
-    setenv("TZ", "UTC0", 1);
-    tzset();
-    EXPECT_EQ(Plist::Date(3, 4, 2018, 5, 6, 7, false).timeAsEpoch(), 1520139967);
-    setenv("TZ", "JST-9", 1);
-    tzset();
-    EXPECT_EQ(Plist::Date(3, 4, 2018, 14, 6, 7, false).timeAsEpoch(), 1520139967);
+    {
+        const kxtest::LocalZone utc("UTC0");
+        EXPECT_EQ(Plist::Date(3, 4, 2018, 5, 6, 7, false).timeAsEpoch(), 1520139967);
+    }
+    {
+        const kxtest::LocalZone japan("JST-9");
+        EXPECT_EQ(Plist::Date(3, 4, 2018, 14, 6, 7, false).timeAsEpoch(), 1520139967);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, InTimeZone, ::testing::Values("UTC0", "Asia/Tokyo", "Europe/Berlin", "America/St_Johns"),

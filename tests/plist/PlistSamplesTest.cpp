@@ -2,10 +2,12 @@
 // after Python's plistlib has turned it into a binary list.
 #include <cstdlib>
 
+#include <boost/algorithm/string/replace.hpp>
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
 #include "tests/plist/PlistTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 using namespace plisttest;
 namespace fs = boost::filesystem;
@@ -32,10 +34,7 @@ std::vector<fs::path> sampleLists()
 
 std::string quoted(const fs::path& path)
 {
-    std::string out = "'";
-    for (char c : path.string())
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
+    return "'" + boost::replace_all_copy(path.string(), "'", "'\\''") + "'";
 }
 
 TEST(SystemProfilerSamples, EveryListReadsToTheSameTreeInBothSyntaxes)
@@ -46,7 +45,7 @@ TEST(SystemProfilerSamples, EveryListReadsToTheSameTreeInBothSyntaxes)
         GTEST_SKIP() << "python3 with plistlib is missing";
 
     // One python3 run converts every list: argv holds (input, output) pairs.
-    const TempDir dir;
+    const kxtest::TempFolder dir("kx-plist");
     const fs::path& work = dir.path();
     std::string convert =
         "python3 -c 'import plistlib, sys\n"

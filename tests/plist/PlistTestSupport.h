@@ -4,37 +4,15 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <boost/any.hpp>
-#include <boost/filesystem.hpp>
 
 #include "plist/Plist.h"
 
 namespace plisttest {
-
-// A unique folder under the system's temporary directory, removed at scope end.
-class TempDir {
-public:
-    TempDir() : path_(boost::filesystem::temp_directory_path() / boost::filesystem::unique_path("kx-plist-%%%%-%%%%"))
-    {
-        boost::filesystem::create_directories(path_);
-    }
-    ~TempDir() { boost::filesystem::remove_all(path_); }
-    const boost::filesystem::path& path() const { return path_; }
-    std::string write(const std::string& name, const std::string& bytes) const
-    {
-        const std::string file = (path_ / name).string();
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file;
-    }
-
-private:
-    boost::filesystem::path path_;
-};
 
 inline std::string fixture(const std::string& relative)
 {
@@ -97,6 +75,7 @@ inline std::string difference(const boost::any& a, const boost::any& b, const st
     return same ? std::string() : at + ": values differ " + values.str();
 }
 
+// The tree of the list in the file `path`.
 inline boost::any readFile(const std::string& path)
 {
     boost::any value;
