@@ -19,19 +19,23 @@
 #include <thread>
 #include <vector>
 
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/operations.hpp>
 
 #include <nlohmann/json.hpp>
 
 #include "agent/CTransferCoordinator.h"
-#include "tests/webdav/Lighttpd.h"
 #include "common/PrivateFile.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
+#include "tests/webdav/Lighttpd.h"
 #include "tests/webdav/SocketServer.h"
 
 namespace {
 
 namespace fs = boost::filesystem;
 using kxtest::Lighttpd;
+using kxtest::lines;
 using kxtest::readFile;
 using kxtest::writeFile;
 using Params = std::map<std::string, std::string>;
@@ -41,14 +45,6 @@ const char* const kConnectFailed = " に接続失敗しました。";
 const std::vector<std::string> kCollection = {
     "start", "実行開始...", "UPDATE_PROGRESS", "ハードウェア情報読込み中...", "ハードウェア情報作成完了",
     "ソフトウェア情報読込み中...", "ソフトウェア情報作成完了"};
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
 
 // Standard output of a run: the collection's lines, then `tail`.
 std::vector<std::string> collectionThen(const std::vector<std::string>& tail) {
@@ -93,7 +89,6 @@ Params progress(std::int64_t uploaded, std::int64_t total) {
 class AgentUpload : public ::testing::Test {
 protected:
     void SetUp() override {
-        base = fs::temp_directory_path() / fs::unique_path("kx-agent-upload-%%%%-%%%%-%%%%");
         home = base / "install";
         fs::create_directories(home);
         fs::copy_file(fs::path(KX_BINARY_DIR) / "KX_InventoryAGT", home / "KX_InventoryAGT");
@@ -101,11 +96,6 @@ protected:
         writeFile(home / "macInventory.sh", "#!/bin/sh\nmkdir -p result && cp '" + std::string(KX_SOURCE_DIR) +
                                                 "/tests/agent/fixtures/linux/'* result/\n");
         fs::permissions(home / "macInventory.sh", fs::owner_all);
-    }
-
-    void TearDown() override {
-        boost::system::error_code ignored;
-        fs::remove_all(base, ignored);
     }
 
     void configure(int port, bool ssl = false, const std::string& password = "secret") {
@@ -148,7 +138,7 @@ protected:
     std::vector<std::string> logTexts() {
         std::vector<std::string> texts;
         for (fs::directory_iterator it(home / "log"), end; it != end; ++it)
-            if (it->path().filename().string().compare(0, 6, "kxinv_") == 0)
+            if (boost::starts_with(it->path().filename().string(), "kxinv_"))
                 for (const std::string& line : lines(readFile(it->path())))
                     texts.push_back(line.substr(line.find('|') + 1));
         return texts;
@@ -187,7 +177,7 @@ protected:
         return result;
     }
 
-    fs::path base;
+    const kxtest::TempFolder base{"kx-agent-upload"};
     fs::path home;
 };
 
@@ -350,7 +340,7 @@ TEST_F(AgentUpload, TheProgramReportsAConnectionDroppedMidBody) {
     // Each file's line gives libcurl's code and text; "upload err" ends the log too.
     std::vector<std::string> fileLines;
     for (const std::string& line : logTexts())
-        if (line.rfind("upload KX-", 0) == 0)
+        if (boost::starts_with(line, "upload KX-"))
             fileLines.push_back(line);
     ASSERT_EQ(fileLines.size(), 2u);
     for (const std::string& line : fileLines)
@@ -435,7 +425,7 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
         fs::permissions(home / "macInventory.sh", fs::owner_all);
         if (c.code == 2) {
             ASSERT_GE(run.out.size(), 3u);
-            EXPECT_EQ(run.out[1].rfind("collection script ", 0), 0u) << run.out[1];
+            EXPECT_TRUE(boost::starts_with(run.out[1], "collection script ")) << run.out[1];
             EXPECT_EQ(run.out[2], "end");
             EXPECT_EQ(server->requestLines(), std::vector<std::string>{});
         }

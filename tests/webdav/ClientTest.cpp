@@ -8,10 +8,13 @@
 #include <memory>
 #include <sstream>
 
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/operations.hpp>
 
-#include "webdav/Client.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 #include "tests/webdav/Lighttpd.h"
+#include "webdav/Client.h"
 
 namespace {
 
@@ -41,17 +44,13 @@ std::string bytes(std::size_t size) {
 
 class Client : public ::testing::TestWithParam<bool> {
 protected:
-    Client() : server(Lighttpd::Setup{GetParam(), "", false}), client(connect(server.base())) {
-        local = fs::temp_directory_path() / fs::unique_path("kx-webdav-local-%%%%-%%%%");
-        fs::create_directories(local);
-    }
-    ~Client() override { fs::remove_all(local); }
+    Client() : server(Lighttpd::Setup{GetParam(), "", false}), client(connect(server.base())) {}
 
     int requests(const std::string& method) const { return server.requests(method); }
 
     Lighttpd server;
     std::unique_ptr<WebDAV::Client> client;
-    fs::path local;
+    const kxtest::TempFolder local{"kx-webdav-local"};
 };
 
 INSTANTIATE_TEST_SUITE_P(Http, Client, ::testing::Values(false),
@@ -203,7 +202,7 @@ TEST_P(Client, CreateDirectoryMakesMissingParentsFirstAndLeavesExistingOnes) {
     EXPECT_TRUE(fs::is_directory(server.documents() / "SPOOL" / "one" / "two"));
     std::vector<std::string> made;
     for (const std::string& line : server.requestLines())
-        if (line.compare(0, 6, "MKCOL ") == 0)
+        if (boost::starts_with(line, "MKCOL "))
             made.push_back(line);
     // The first, refused, attempt without `recursive`, then the upper level first.
     EXPECT_EQ(made, (std::vector<std::string>{"MKCOL /SPOOL/one/two/", "MKCOL /SPOOL/one/",

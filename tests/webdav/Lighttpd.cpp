@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include <boost/filesystem/fstream.hpp>
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/operations.hpp>
 
 namespace fs = boost::filesystem;
@@ -60,17 +60,6 @@ std::string config(const fs::path& folder, int port, bool tls, const std::string
 
 } // namespace
 
-std::string readFile(const fs::path& file) {
-    fs::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(const fs::path& file, const std::string& content) {
-    fs::ofstream(file, std::ios::binary) << content;
-}
-
 int freePort() {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = loopback(0);
@@ -96,21 +85,20 @@ bool waitForListener(int port, double seconds) {
 }
 
 Lighttpd::Lighttpd(const Setup& setup, const Identity& identity)
-    : m_folder(fs::temp_directory_path() / fs::unique_path("kx-lighttpd-%%%%-%%%%-%%%%")),
-      m_tls(setup.tls) {
-    fs::create_directories(m_folder / "htdocs");
-    fs::create_directories(m_folder / "upload");
+    : tls(setup.tls) {
+    fs::create_directories(folder / "htdocs");
+    fs::create_directories(folder / "upload");
     if (!setup.withoutSpool)
         fs::create_directories(spool());
-    writeFile(m_folder / "users", "kx:secret\n");
-    if (m_tls && !identity.certificate.empty()) {
-        fs::copy_file(identity.certificate, m_folder / "cert.pem");
-        fs::copy_file(identity.key, m_folder / "key.pem");
-    } else if (m_tls) {
+    writeFile(folder / "users", "kx:secret\n");
+    if (tls && !identity.certificate.empty()) {
+        fs::copy_file(identity.certificate, folder / "cert.pem");
+        fs::copy_file(identity.key, folder / "key.pem");
+    } else if (tls) {
         const std::string command =
             "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
-            "-subj /CN=127.0.0.1 -keyout '" + (m_folder / "key.pem").string() + "' -out '" +
-            (m_folder / "cert.pem").string() + "' >/dev/null 2>&1";
+            "-subj /CN=127.0.0.1 -keyout '" + (folder / "key.pem").string() + "' -out '" +
+            (folder / "cert.pem").string() + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             throw std::runtime_error("openssl could not make a certificate");
     }
@@ -119,55 +107,50 @@ Lighttpd::Lighttpd(const Setup& setup, const Identity& identity)
         if (start(setup))
             return;
     stop();
-    const std::string log = readFile(m_folder / "error.log");
-    fs::remove_all(m_folder);
-    throw std::runtime_error("lighttpd did not start: " + log);
+    throw std::runtime_error("lighttpd did not start: " + readFile(folder / "error.log"));
 }
 
-Lighttpd::~Lighttpd() {
-    stop();
-    boost::system::error_code ignored;
-    fs::remove_all(m_folder, ignored);
-}
+// The folder goes after the server has stopped.
+Lighttpd::~Lighttpd() { stop(); }
 
 std::string Lighttpd::base() const {
-    return std::string(m_tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port);
+    return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(listenPort);
 }
 
 std::vector<std::string> Lighttpd::requestLines() const {
     // HTTP/1.1: "… rqst: MKCOL /SPOOL/a/ HTTP/1.1"; HTTP/2: "… rqst: :method: MKCOL", "… rqst: :path: /SPOOL/a/".
-    std::istringstream log(readFile(m_folder / "error.log"));
+    std::istringstream log(readFile(folder / "error.log"));
     std::vector<std::string> requests;
     for (std::string line; std::getline(log, line);) {
         const std::string::size_type at = line.find(" rqst: ");
         if (at == std::string::npos)
             continue;
         const std::string field = line.substr(at + 7);
-        if (field.compare(0, 9, ":method: ") == 0)
+        if (boost::starts_with(field, ":method: "))
             requests.push_back(field.substr(9));
-        else if (field.compare(0, 7, ":path: ") == 0 && !requests.empty())
+        else if (boost::starts_with(field, ":path: ") && !requests.empty())
             requests.back() += " " + field.substr(7);
-        else if (field.size() > 9 && field.compare(field.size() - 9, 9, " HTTP/1.1") == 0)
+        else if (field.size() > 9 && boost::ends_with(field, " HTTP/1.1"))
             requests.push_back(field.substr(0, field.size() - 9));
     }
     return requests;
 }
 
-std::string Lighttpd::log() const { return readFile(m_folder / "error.log"); }
+std::string Lighttpd::log() const { return readFile(folder / "error.log"); }
 
 int Lighttpd::requests(const std::string& method) const {
     int count = 0;
     for (const std::string& line : requestLines())
-        count += line.compare(0, method.size() + 1, method + " ") == 0;
+        count += boost::starts_with(line, method + " ");
     return count;
 }
 
 bool Lighttpd::start(const Setup& setup) {
-    m_port = freePort();
-    const fs::path file = m_folder / "lighttpd.conf";
-    writeFile(file, config(m_folder, m_port, m_tls, setup.extra));
-    m_pid = fork();
-    if (m_pid == 0) {
+    listenPort = freePort();
+    const fs::path file = folder / "lighttpd.conf";
+    writeFile(file, config(folder.path(), listenPort, tls, setup.extra));
+    pid = fork();
+    if (pid == 0) {
         // The server goes with the test program, however that ends.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         execl("/usr/sbin/lighttpd", "lighttpd", "-D", "-f", file.c_str(), static_cast<char*>(nullptr));
@@ -176,11 +159,11 @@ bool Lighttpd::start(const Setup& setup) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < until) {
         int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
             return false;
         }
-        if (waitForListener(m_port, 0.05))
+        if (waitForListener(listenPort, 0.05))
             return true;
     }
     stop();
@@ -188,12 +171,12 @@ bool Lighttpd::start(const Setup& setup) {
 }
 
 void Lighttpd::stop() {
-    if (m_pid <= 0)
+    if (pid <= 0)
         return;
-    kill(m_pid, SIGTERM);
+    kill(pid, SIGTERM);
     int status = 0;
-    waitpid(m_pid, &status, 0);
-    m_pid = -1;
+    waitpid(pid, &status, 0);
+    pid = -1;
 }
 
 } // namespace kxtest

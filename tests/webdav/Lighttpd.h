@@ -12,6 +12,10 @@
 
 #include <boost/filesystem/path.hpp>
 
+// readFile and writeFile, which the callers of this server use on its folders.
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
+
 namespace kxtest {
 
 class Lighttpd {
@@ -36,11 +40,11 @@ public:
     Lighttpd(const Lighttpd&) = delete;
     Lighttpd& operator=(const Lighttpd&) = delete;
 
-    int port() const { return m_port; }
+    int port() const { return listenPort; }
     // "http://127.0.0.1:<port>" or "https://…".
     std::string base() const;
     // The served folder: the server's "/" on disk.
-    boost::filesystem::path documents() const { return m_folder / "htdocs"; }
+    boost::filesystem::path documents() const { return folder / "htdocs"; }
     // The folder of "/SPOOL/agent/decryptdata/" on disk.
     boost::filesystem::path spool() const { return documents() / "SPOOL" / "agent" / "decryptdata"; }
     // How many requests of `method` the server has received so far.
@@ -54,10 +58,10 @@ private:
     bool start(const Setup& setup);
     void stop();
 
-    boost::filesystem::path m_folder;
-    bool m_tls;
-    int m_port = 0;
-    pid_t m_pid = -1;
+    TempFolder folder{"kx-lighttpd"};
+    bool tls;
+    int listenPort = 0;
+    pid_t pid = -1;
 };
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
@@ -65,8 +69,5 @@ int freePort();
 
 // Waits up to `seconds` until something accepts connections on 127.0.0.1:`port`.
 bool waitForListener(int port, double seconds);
-
-std::string readFile(const boost::filesystem::path& file);
-void writeFile(const boost::filesystem::path& file, const std::string& content);
 
 } // namespace kxtest

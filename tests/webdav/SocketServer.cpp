@@ -12,43 +12,43 @@
 
 namespace kxtest {
 
-SocketServer::SocketServer(Handler handler) : m_handler(std::move(handler)) {
+SocketServer::SocketServer(Handler onConnection) : handler(std::move(onConnection)) {
     // Close-on-exec: a program a test starts holds none of the server's sockets.
-    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(m_listener, 16);
-    getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
-    if (pipe2(m_wake, O_CLOEXEC) != 0)
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener, 16);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    listenPort = ntohs(address.sin_port);
+    if (pipe2(wake, O_CLOEXEC) != 0)
         std::abort();
-    m_thread = std::thread(&SocketServer::serve, this);
+    serving = std::thread(&SocketServer::serve, this);
 }
 
 SocketServer::~SocketServer() {
     const char stop = 's';
-    (void)!write(m_wake[1], &stop, 1);
-    m_thread.join();
-    for (int kept : m_kept)
-        close(kept);
-    close(m_listener);
-    close(m_wake[0]);
-    close(m_wake[1]);
+    (void)!write(wake[1], &stop, 1);
+    serving.join();
+    for (int connection : kept)
+        close(connection);
+    close(listener);
+    close(wake[0]);
+    close(wake[1]);
 }
 
 void SocketServer::serve() {
     for (;;) {
-        pollfd watched[2] = {{m_listener, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        pollfd watched[2] = {{listener, POLLIN, 0}, {wake[0], POLLIN, 0}};
         if (poll(watched, 2, -1) < 0 || watched[1].revents)
             return;
-        const int connection = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        const int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
-        if (m_handler(connection))
-            m_kept.push_back(connection);
+        if (handler(connection))
+            kept.push_back(connection);
         else
             close(connection);
     }

@@ -1,7 +1,7 @@
 #pragma once
 // A small TCP server on 127.0.0.1 for the answers a real server does not
 // give: silence, a dropped connection, a canned multistatus. It serves one
-// connection at a time on its own thread; `handler` gets each accepted
+// connection at a time on its own thread; `onConnection` gets each accepted
 // socket and returns whether to keep it open (unanswered) until the server
 // stops. Stopped with the object.
 
@@ -18,23 +18,23 @@ class SocketServer {
 public:
     using Handler = std::function<bool(int socket)>;
 
-    explicit SocketServer(Handler handler);
+    explicit SocketServer(Handler onConnection);
     ~SocketServer();
     SocketServer(const SocketServer&) = delete;
     SocketServer& operator=(const SocketServer&) = delete;
 
-    int port() const { return m_port; }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    int port() const { return listenPort; }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(listenPort); }
 
 private:
     void serve();
 
-    Handler m_handler;
-    int m_listener = -1;
-    int m_port = 0;
-    int m_wake[2] = {-1, -1};
-    std::vector<int> m_kept;
-    std::thread m_thread;
+    Handler handler;
+    int listener = -1;
+    int listenPort = 0;
+    int wake[2] = {-1, -1};
+    std::vector<int> kept;
+    std::thread serving;
 };
 
 // One HTTP request as it arrived: the head, and as much of the body as was read.
