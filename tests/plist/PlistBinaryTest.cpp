@@ -158,7 +158,7 @@ TEST_P(BinaryReading, ReadsToTheExpectedValueOrMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BinaryReading, ::testing::ValuesIn(binaryCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(BinaryReading, InvalidUtf16ThrowsBoostLocaleConversionError)
 {

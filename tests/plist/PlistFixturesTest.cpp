@@ -117,7 +117,7 @@ TEST_P(EachSyntax, NestingOneLevelBeyond512Fails)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, EachSyntax, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Binary" : "Xml"; });
+                         [](const auto& test) { return test.param ? "Binary" : "Xml"; });
 
 TEST(BinaryFixtures, SixteenByteIntegersKeepTheirLowEightBytes)
 {

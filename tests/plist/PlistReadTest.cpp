@@ -141,8 +141,8 @@ TEST_P(InTimeZone, LocalFieldsFollowTheLocalZone)
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, InTimeZone, ::testing::Values("UTC0", "Asia/Tokyo", "Europe/Berlin", "America/St_Johns"),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& test) {
+                             std::string name = test.param;
                              for (char& c : name)
                                  if (!isalnum(static_cast<unsigned char>(c)))
                                      c = '_';

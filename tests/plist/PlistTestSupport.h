@@ -51,24 +51,24 @@ inline std::string difference(const boost::any& a, const boost::any& b, const st
     }
     std::ostringstream values;
     bool same = false;
-    if (auto* x = boost::any_cast<std::string>(&a)) {
-        same = *x == boost::any_cast<std::string>(b);
-        values << *x << " / " << boost::any_cast<std::string>(b);
-    } else if (auto* x = boost::any_cast<long long>(&a)) {
-        same = *x == boost::any_cast<long long>(b);
-        values << *x << " / " << boost::any_cast<long long>(b);
-    } else if (auto* x = boost::any_cast<double>(&a)) {
+    if (auto* text = boost::any_cast<std::string>(&a)) {
+        same = *text == boost::any_cast<std::string>(b);
+        values << *text << " / " << boost::any_cast<std::string>(b);
+    } else if (auto* integer = boost::any_cast<long long>(&a)) {
+        same = *integer == boost::any_cast<long long>(b);
+        values << *integer << " / " << boost::any_cast<long long>(b);
+    } else if (auto* real = boost::any_cast<double>(&a)) {
         const double y = boost::any_cast<double>(b);
-        same = std::memcmp(x, &y, sizeof y) == 0;
-        values << *x << " / " << y;
-    } else if (auto* x = boost::any_cast<bool>(&a)) {
-        same = *x == boost::any_cast<bool>(b);
-    } else if (auto* x = boost::any_cast<Plist::Date>(&a)) {
+        same = std::memcmp(real, &y, sizeof y) == 0;
+        values << *real << " / " << y;
+    } else if (auto* flag = boost::any_cast<bool>(&a)) {
+        same = *flag == boost::any_cast<bool>(b);
+    } else if (auto* date = boost::any_cast<Plist::Date>(&a)) {
         const Plist::Date y = boost::any_cast<Plist::Date>(b);
-        same = *x == y;
-        values << x->timeAsEpoch() << " / " << y.timeAsEpoch();
-    } else if (auto* x = boost::any_cast<Plist::data_type>(&a)) {
-        same = *x == boost::any_cast<Plist::data_type>(b);
+        same = *date == y;
+        values << date->timeAsEpoch() << " / " << y.timeAsEpoch();
+    } else if (auto* bytes = boost::any_cast<Plist::data_type>(&a)) {
+        same = *bytes == boost::any_cast<Plist::data_type>(b);
     } else {
         return at + ": unexpected type " + a.type().name();
     }

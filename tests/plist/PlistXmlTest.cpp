@@ -125,7 +125,7 @@ TEST_P(XmlReading, ReadsToTheExpectedValueOrMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, XmlReading, ::testing::ValuesIn(xmlCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(XmlSteps, ElementsConvertOnTheirOwn)
 {

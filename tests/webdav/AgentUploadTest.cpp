@@ -75,7 +75,7 @@ kxtest::SocketServer::Handler spoolThatAnswersPropfind(std::function<void(int)> 
     };
 }
 
-class Recorder : public CAbstractListener {
+class Recorder final : public CAbstractListener {
 public:
     void onMessage(const std::string& text, Params& params) override { messages.emplace_back(text, params); }
     void onMessage(const std::string& text) override { messages.emplace_back(text, Params()); }
@@ -402,12 +402,12 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
              server = std::make_unique<Lighttpd>();
              return server->port();
          }, "secret", 2, "no collection", {}, 0, "",
-         [](const fs::path& home) { fs::remove(home / "macInventory.sh"); }},
+         [](const fs::path& folder) { fs::remove(folder / "macInventory.sh"); }},
         {"script not executable", [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              return server->port();
          }, "secret", 2, "no collection", {}, 0, "",
-         [](const fs::path& home) { fs::permissions(home / "macInventory.sh", fs::perms(0644)); }},
+         [](const fs::path& folder) { fs::permissions(folder / "macInventory.sh", fs::perms(0644)); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
