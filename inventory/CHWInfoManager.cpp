@@ -2,11 +2,12 @@
 
 #include <boost/filesystem/operations.hpp>
 
+#include "inventory/SystemIdentity.h"
+
 namespace fs = boost::filesystem;
 
 namespace {
 
-constexpr const char* kMacMarker = "hardware.xml";
 
 // Fields that appeared with later revisions of the file body.
 constexpr uint32_t kDiskDetailsSince = 10009;   // disk first word + stamp, printer stamp
@@ -21,9 +22,9 @@ std::string firstWord(const std::string& text) {
 
 } // namespace
 
-CHWInfoManager::CHWInfoManager(const std::string& sourceDir, const std::string& destDir,
-                               tagWMISTRUCT& record)
-    : CBaseInfoManager(sourceDir, destDir, record) {}
+CHWInfoManager::CHWInfoManager(const std::string& sourceFolder, const std::string& destFolder,
+                               tagWMISTRUCT& shared)
+    : CBaseInfoManager(sourceFolder, destFolder, shared) {}
 
 uint32_t CHWInfoManager::kxFileNumber() {
     return kFileKind;
@@ -31,7 +32,7 @@ uint32_t CHWInfoManager::kxFileNumber() {
 
 void CHWInfoManager::load() {
     header.startTime = std::time(nullptr);
-    if (fs::exists(fs::path(sourceDir) / kMacMarker))
+    if (fs::exists(fs::path(sourceDir) / identity::kHardwareReport))
         loadForMac();
     else
         loadForLinux();

@@ -2,10 +2,12 @@
 // firmware has no DMI tables "devicetree" and "machine_id", then "hostname",
 // "domainname", "arch", and the operating system through loadOSInfo.
 #include "inventory/CHWInfoManager.h"
+#include "inventory/SystemIdentity.h"
 
 #include <cctype>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <boost/filesystem/path.hpp>
 
@@ -19,15 +21,6 @@ void copyIfPresent(const KeyedValues& values, const std::string& key, std::strin
     const auto found = values.find(key);
     if (found != values.end())
         field = found->second;
-}
-
-// The folder's own name; "result", the name the collection script uses, gives none.
-std::string sourceFolderName(const std::string& sourceDir) {
-    boost::filesystem::path folder(sourceDir);
-    while (folder.filename_is_dot() && folder.has_parent_path()) // "a/result/"
-        folder = folder.parent_path();
-    const std::string leaf = folder.filename().string();
-    return leaf == "result" ? std::string() : leaf;
 }
 
 // The installation's machine id (32 hexadecimal digits) in the form
@@ -49,7 +42,7 @@ std::string machineUuid(const std::string& machineId) {
 
 } // namespace
 
-void CHWInfoManager::loadSysInfo(tagWMISTRUCT& record) {
+void CHWInfoManager::loadSysInfo(tagWMISTRUCT& target) {
     const boost::filesystem::path source(sourceDir);
     tagWMIINFOSTRUCT entry;
 
@@ -90,14 +83,12 @@ void CHWInfoManager::loadSysInfo(tagWMISTRUCT& record) {
     if (entry.uuid.empty())
         entry.uuid = machineUuid(wmi::singleLine(source / "machine_id"));
 
-    entry.sourceFolderName = sourceFolderName(sourceDir);
+    entry.sourceFolderName = identity::sourceFolderName(sourceDir);
 
     // "hostname": host.example.com — the label, then the domain after the first dot.
-    const std::string hostName = wmi::singleLine(source / "hostname");
-    const size_t dot = hostName.find('.');
-    entry.computerName = hostName.substr(0, dot);
-    if (dot != std::string::npos)
-        entry.domainName = hostName.substr(dot + 1);
+    identity::HostName hostName = identity::splitHostName(wmi::singleLine(source / "hostname"));
+    entry.computerName = std::move(hostName.computerName);
+    entry.domainName = std::move(hostName.domainName);
     // "domainname": example.com, whatever it says, when the host name had no domain.
     if (entry.domainName.empty())
         entry.domainName = wmi::singleLine(source / "domainname");
@@ -107,5 +98,5 @@ void CHWInfoManager::loadSysInfo(tagWMISTRUCT& record) {
     // "arch": x86_64
     entry.architecture = wmi::singleLine(source / "arch");
 
-    record.systemInfo.push_back(entry);
+    target.systemInfo.push_back(entry);
 }

@@ -14,9 +14,6 @@ namespace {
 
 using boost::algorithm::starts_with;
 
-constexpr uint64_t kKbPerGb = 1048576;
-constexpr uint64_t kKbPerMb = 1024;
-
 bool isDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }

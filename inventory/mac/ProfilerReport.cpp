@@ -11,27 +11,26 @@ namespace macos {
 namespace {
 
 constexpr const char* kItems = "_items";
-constexpr uint64_t kKbPerGb = 1048576;
-constexpr uint64_t kKbPerMb = 1024;
 
 } // namespace
 
 ProfilerReport::ProfilerReport(const boost::filesystem::path& file) {
+    // The script leaves an empty file where system_profiler printed nothing.
     const std::optional<std::string> bytes = inputfile::readInput(file.string(), inputfile::kPropertyListLimit);
-    if (!bytes)
+    if (!bytes || bytes->empty())
         return;
     try {
-        Plist::readPlist(bytes->data(), static_cast<long long>(bytes->size()), root_);
+        Plist::readPlist(bytes->data(), static_cast<long long>(bytes->size()), root);
     } catch (const std::exception&) {
-        return; // missing, unreadable or not a property list: as if absent
+        return; // damaged: not a property list
     }
-    const Plist::array_type* top = as<Plist::array_type>(root_);
+    const Plist::array_type* top = as<Plist::array_type>(root);
     if (top == nullptr || top->empty())
         return;
     const Plist::dictionary_type* report = as<Plist::dictionary_type>(top->front());
     if (report == nullptr)
         return;
-    items_ = valueOf<Plist::array_type>(*report, kItems);
+    itemList = valueOf<Plist::array_type>(*report, kItems);
 }
 
 void readText(const Plist::dictionary_type& dict, const std::string& key, std::string& field) {

@@ -26,18 +26,19 @@ namespace macos {
 class ProfilerReport {
 public:
     // Reads the file whole if it is a regular file of at most 256 MiB (a link
-    // is not followed). A missing, refused or unreadable file, one that is not a
-    // property list, and one of another shape all give a report without items.
+    // is not followed). A missing, refused, unreadable or empty file, one that
+    // is not a property list, and one of another shape all give a report
+    // without items.
     explicit ProfilerReport(const boost::filesystem::path& file);
     ProfilerReport(const ProfilerReport&) = delete; // items() points into the tree
     ProfilerReport& operator=(const ProfilerReport&) = delete;
 
     // The `_items` array, or null.
-    const Plist::array_type* items() const { return items_; }
+    const Plist::array_type* items() const { return itemList; }
 
 private:
-    boost::any root_;
-    const Plist::array_type* items_ = nullptr;
+    boost::any root;
+    const Plist::array_type* itemList = nullptr;
 };
 
 // The value as a T, or null when it holds another type.
@@ -59,6 +60,10 @@ void readText(const Plist::dictionary_type& dict, const std::string& key, std::s
 // The leading integer of a text as C's atoi reads it (blanks, a sign, digits;
 // 0 without digits), widened so that scaling it cannot overflow.
 int64_t leadingNumber(const std::string& text);
+
+// The units of system_profiler's size texts, in kilobytes.
+constexpr uint64_t kKbPerGb = 1048576;
+constexpr uint64_t kKbPerMb = 1024;
 
 // A size text in kilobytes: "8 GB" → 8388608, "512 MB" → 524288; 0 without either unit.
 uint32_t sizeInKb(const std::string& text);

@@ -1,11 +1,13 @@
 // The machine, its processors, host name and system version on a Mac.
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/path.hpp>
 
 #include "inventory/CHWInfoManager.h"
+#include "inventory/SystemIdentity.h"
 #include "inventory/mac/ProfilerReport.h"
 #include "common/utils.h"
 
@@ -13,24 +15,13 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-constexpr const char* kHardwareReport = "hardware.xml";
 constexpr const char* kHostName = "hostname";
 constexpr const char* kSystemVersion = "os";
 constexpr const char* kManufacturer = "Apple Inc.";
-constexpr const char* kDefaultSourceFolder = "result";
 constexpr int64_t kMaxPackages = 256;
 
 // Apple Silicon reports its cores as a text: "proc 8:6:2" (total:performance:efficiency).
 const std::string kCoreCountText = "proc ";
-
-// The leaf name of the source folder ("collect"), empty for the usual "result".
-std::string sourceFolderName(const std::string& sourceDir) {
-    fs::path folder(sourceDir);
-    while (!folder.empty() && folder.filename() == ".")
-        folder = folder.parent_path(); // "result/" names "result"
-    const std::string leaf = folder.filename().string();
-    return leaf == kDefaultSourceFolder ? std::string() : leaf;
-}
 
 // number_processors: 4 (Intel) or "proc 8:6:2" (Apple Silicon, the leading total).
 int64_t coreCount(const Plist::dictionary_type& overview) {
@@ -67,10 +58,9 @@ std::string processorName(const Plist::dictionary_type& overview) {
 
 // "mac01.example.com": "mac01" and "example.com".
 void readHostName(const fs::path& file, tagWMIINFOSTRUCT& info) {
-    const std::string line = wmi::singleLine(file);
-    const size_t dot = line.find('.');
-    info.computerName = line.substr(0, dot);
-    info.domainName = dot == std::string::npos ? std::string() : line.substr(dot + 1);
+    identity::HostName name = identity::splitHostName(wmi::singleLine(file));
+    info.computerName = std::move(name.computerName);
+    info.domainName = std::move(name.domainName);
 }
 
 // sw_vers:
@@ -97,9 +87,9 @@ void readSystemVersion(const fs::path& file, tagWMIINFOSTRUCT& info) {
 // Apple Silicon: number_processors "proc 8:6:2", chip_type "Apple M1 Pro", no packages or speed.
 // Then "hostname" (one line) and "os" (sw_vers). The machine is recorded only
 // with a hardware UUID; its processors in any case.
-void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& record) {
+void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& target) {
     const fs::path source(sourceDir);
-    const macos::ProfilerReport report(source / kHardwareReport);
+    const macos::ProfilerReport report(source / identity::kHardwareReport);
     if (report.items() == nullptr || report.items()->empty())
         return;
     const Plist::dictionary_type* overview = macos::as<Plist::dictionary_type>(report.items()->front());
@@ -111,7 +101,7 @@ void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& record) {
     macos::readText(*overview, "machine_name", info.model);
     macos::readText(*overview, "serial_number", info.serialNumber);
     macos::readText(*overview, "platform_UUID", info.uuid);
-    info.sourceFolderName = sourceFolderName(sourceDir);
+    info.sourceFolderName = identity::sourceFolderName(sourceDir);
 
     const long long* packagesValue = macos::valueOf<long long>(*overview, "packages");
     const int64_t packages = packagesValue != nullptr ? *packagesValue : 1;
@@ -123,12 +113,12 @@ void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& record) {
         // A damaged report must not make the agent append entries without
         // end: no Mac has more than a handful of packages.
         for (int64_t i = 0; i < std::min<int64_t>(packages, kMaxPackages); ++i)
-            record.cpus.push_back(cpu);
+            target.cpus.push_back(cpu);
     }
 
     readHostName(source / kHostName, info);
     readSystemVersion(source / kSystemVersion, info);
 
     if (!info.uuid.empty())
-        record.systemInfo.push_back(info);
+        target.systemInfo.push_back(info);
 }
