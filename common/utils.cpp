@@ -7,6 +7,9 @@
 
 #include <iconv.h>
 
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/trim.hpp>
+
 #include "common/InputFile.h"
 #include "common/LocalTime.h"
 
@@ -14,22 +17,15 @@ namespace wmi {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// The six ASCII white-space characters; bytes of multibyte UTF-8 characters never are.
+constexpr const char* kBlanks = " \t\n\v\f\r";
 
 constexpr size_t kSjisBuffer = 1024;
 
 } // namespace
 
 std::string trim(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
+    return boost::algorithm::trim_copy_if(text, boost::algorithm::is_any_of(kBlanks));
 }
 
 std::map<std::string, std::string> parseMap(const boost::filesystem::path& file) {

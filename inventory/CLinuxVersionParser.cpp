@@ -5,11 +5,14 @@
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/join.hpp>
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/algorithm/string/split.hpp>
 
 #include "inventory/linux/LinuxInput.h"
 
 namespace {
+
+using boost::algorithm::contains;
 
 enum class Family { FirstLine, Ubuntu, Debian, Suse, Mandriva };
 
@@ -31,10 +34,6 @@ const FamilyWord kFamilyWords[] = {
 // DISTRIB_DESCRIPTION="Ubuntu 18.04.3 LTS"
 const std::string kDescriptionKey = "DISTRIB_DESCRIPTION";
 constexpr size_t kDescriptionPrefix = 21;
-
-bool contains(const std::string& line, const std::string& word) {
-    return line.find(word) != std::string::npos;
-}
 
 // The family of the first line that holds any of the words.
 Family detectFamily(const std::vector<std::string>& lines) {

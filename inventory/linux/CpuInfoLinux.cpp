@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/path.hpp>
 
 #include "inventory/linux/LinuxInput.h"
@@ -18,8 +19,8 @@
 //     cpu MHz         : 2599.998
 //     physical id     : 0
 //     cpu cores       : 8
-void CHWInfoManager::loadCpuInfo(tagWMISTRUCT& record) {
-    using linuxinput::beginsWith;
+void CHWInfoManager::loadCpuInfo(tagWMISTRUCT& target) {
+    using boost::algorithm::starts_with;
     std::vector<int> packages;
     std::vector<std::string> names;
     std::vector<int> cores;
@@ -30,13 +31,13 @@ void CHWInfoManager::loadCpuInfo(tagWMISTRUCT& record) {
         if (colon == std::string::npos)
             continue;
         const std::string value = wmi::trim(line.substr(colon + 1));
-        if (beginsWith(line, "physical id"))
+        if (starts_with(line, "physical id"))
             packages.push_back(std::atoi(value.c_str()));
-        if (beginsWith(line, "model name"))
+        if (starts_with(line, "model name"))
             names.push_back(value);
-        if (beginsWith(line, "cpu cores"))
+        if (starts_with(line, "cpu cores"))
             cores.push_back(std::atoi(value.c_str()));
-        if (beginsWith(line, "cpu MHz"))
+        if (starts_with(line, "cpu MHz"))
             clocks.push_back(std::atoi(value.c_str())); // 2400.000 gives 2400
     }
     if (packages.empty())
@@ -50,7 +51,7 @@ void CHWInfoManager::loadCpuInfo(tagWMISTRUCT& record) {
         cpu.name = names[i];
         cpu.clockMhz = static_cast<uint32_t>(i < clocks.size() ? clocks[i] : 0);
         cpu.cores = static_cast<uint32_t>(i < cores.size() ? cores[i] : 1);
-        record.cpus.push_back(cpu);
+        target.cpus.push_back(cpu);
         described.insert(packages[i]);
     }
 }

@@ -11,10 +11,6 @@ std::vector<std::string> readLines(const boost::filesystem::path& file) {
     return text ? inputfile::splitLines(*text) : std::vector<std::string>();
 }
 
-bool beginsWith(const std::string& line, const std::string& prefix) {
-    return line.compare(0, prefix.size(), prefix) == 0;
-}
-
 bool searchLine(const std::string& line, const std::regex& pattern, std::smatch& match) {
     return line.size() <= kLongestSearchedLine && std::regex_search(line, match, pattern);
 }

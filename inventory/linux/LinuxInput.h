@@ -1,7 +1,7 @@
 #pragma once
 // Reading the collection script's text files on Linux hosts: lines split at
-// "\n" (a carriage return stays in the line), prefix tests and the regular
-// expression searches the collectors use.
+// "\n" (a carriage return stays in the line), and the regular expression
+// searches the collectors use.
 
 #include <ctime>
 #include <optional>
@@ -16,9 +16,6 @@ namespace linuxinput {
 // The file's lines; a missing or unreadable file, and one that is not a
 // regular file of at most 16 MiB in the folder (a link is not followed), has none.
 std::vector<std::string> readLines(const boost::filesystem::path& file);
-
-// True when `line` holds `prefix` at index 0.
-bool beginsWith(const std::string& line, const std::string& prefix);
 
 // Searches `line` anywhere for `pattern`. No tool prints lines anywhere near
 // kLongestSearchedLine characters; longer lines never match, because the

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <boost/filesystem/path.hpp>
 
@@ -17,7 +18,8 @@
 
 namespace {
 
-using linuxinput::beginsWith;
+using boost::algorithm::contains;
+using boost::algorithm::starts_with;
 using linuxinput::searchLine;
 
 // Entries whose names begin with "nic", from the fifth character on
@@ -29,7 +31,7 @@ std::vector<std::string> interfaceNames(const boost::filesystem::path& source) {
     for (boost::filesystem::directory_iterator entry(source, error), end; !error && entry != end;
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        if (beginsWith(name, "nic") && name.size() > kPrefix)
+        if (starts_with(name, "nic") && name.size() > kPrefix)
             names.push_back(name.substr(kPrefix));
     }
     std::sort(names.begin(), names.end());
@@ -44,9 +46,9 @@ std::string describe(const boost::filesystem::path& file, const std::string& int
     const std::string modelKey = "ID_MODEL_FROM_DATABASE=";
     std::string vendor, model;
     for (const std::string& line : linuxinput::readLines(file)) {
-        if (beginsWith(line, vendorKey))
+        if (starts_with(line, vendorKey))
             vendor = line.substr(vendorKey.size());
-        if (beginsWith(line, modelKey))
+        if (starts_with(line, modelKey))
             model = line.substr(modelKey.size());
     }
     return wmi::trim(wmi::format("%s %s (%s)", vendor.c_str(), model.c_str(), interface.c_str()));
@@ -61,10 +63,6 @@ std::string prefixMask(int prefixLength) {
                        static_cast<unsigned long>(mask >> 16 & 0xFF),
                        static_cast<unsigned long>(mask >> 8 & 0xFF),
                        static_cast<unsigned long>(mask & 0xFF));
-}
-
-bool contains(const std::string& line, const char* word) {
-    return line.find(word) != std::string::npos;
 }
 
 // "ip_N", ifconfig or "ip addr show" text; each trimmed line is taken by the
@@ -145,7 +143,7 @@ void readConfiguration(const boost::filesystem::path& file, tagWMINICSTRUCT& nic
 
 } // namespace
 
-void CHWInfoManager::loadNicInfo(tagWMISTRUCT& record) {
+void CHWInfoManager::loadNicInfo(tagWMISTRUCT& target) {
     const boost::filesystem::path source(sourceDir);
     for (const std::string& interface : interfaceNames(source)) {
         tagWMINICSTRUCT nic;
@@ -153,6 +151,6 @@ void CHWInfoManager::loadNicInfo(tagWMISTRUCT& record) {
         readAddresses(source / ("ip_" + interface), nic);
         readConfiguration(source / ("net_" + interface), nic);
         nic.adapterState = 1;
-        record.nics.push_back(nic);
+        target.nics.push_back(nic);
     }
 }
