@@ -15,6 +15,7 @@
 
 #include "inventory/CLinuxVersionParser.h"
 #include "inventory/linux/LinuxInput.h"
+#include "common/LocalTime.h"
 #include "common/utils.h"
 
 namespace {
@@ -48,15 +49,12 @@ Instant localDateLine(const std::string& line) {
     return static_cast<int64_t>(*seconds);
 }
 
-// "%Y%m%d%H%M%S" in local time; empty when the time has no local calendar form.
+// "%Y%m%d%H%M%S" in local time; empty when the time has no local calendar form
+// or its year has ten digits or more (the stamp is at most 19 characters).
 std::string localStamp(int64_t seconds) {
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    if (localtime_r(&time, &local) == nullptr)
-        return std::string();
-    char text[20];
-    const size_t length = std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &local);
-    return std::string(text, length);
+    constexpr size_t kLongestStamp = 19;
+    std::string stamp = LocalTime::Format(static_cast<std::time_t>(seconds), "%Y%m%d%H%M%S");
+    return stamp.size() <= kLongestStamp ? stamp : std::string();
 }
 
 } // namespace

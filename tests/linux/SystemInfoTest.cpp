@@ -10,7 +10,7 @@ namespace {
 using namespace linuxtest;
 
 tagWMIINFOSTRUCT systemEntry(const InputFiles& files) {
-    const tagWMISTRUCT record = collect(files, &TestableHW::loadSysInfo);
+    const tagWMISTRUCT record = collect(files, &OpenHWManager::loadSysInfo);
     EXPECT_EQ(record.systemInfo.size(), 1u);
     return record.systemInfo.empty() ? tagWMIINFOSTRUCT() : record.systemInfo.front();
 }
@@ -98,7 +98,7 @@ TEST_P(IdentityStandIns, FillOnlyWhatDmiLeftEmpty) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxSystem, IdentityStandIns, ::testing::ValuesIn(kStandInCases),
-                         [](const ::testing::TestParamInfo<StandInCase>& info) { return info.param.what; });
+                         [](const ::testing::TestParamInfo<StandInCase>& test) { return test.param.what; });
 
 struct NameCase {
     const char* what;
@@ -127,10 +127,10 @@ TEST_P(HostNames, SplitIntoComputerAndDomain) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxSystem, HostNames, ::testing::ValuesIn(kNameCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 TEST(LinuxSystem, NoInputsStillGiveOneEntryDatedAtTheEpoch) {
-    const UtcZone utc;
+    const kxtest::LocalZone utc;
     const tagWMIINFOSTRUCT entry = systemEntry({});
     EXPECT_EQ(entry.manufacturer, "");
     EXPECT_EQ(entry.uuid, "");
@@ -154,8 +154,8 @@ TEST(LinuxSystem, SourceFolderNamedUnlessResult) {
     for (const char* name : {"result", "snapshot-2024"}) {
         const ResultFolder folder({}, name);
         tagWMISTRUCT record;
-        TestableHW(folder.path(), record).loadSysInfo(record);
-        TestableHW(folder.path() + "/", record).loadSysInfo(record);
+        OpenHWManager(folder.path(), record).loadSysInfo(record);
+        OpenHWManager(folder.path() + "/", record).loadSysInfo(record);
         const std::string expected = std::string(name) == "result" ? "" : name;
         EXPECT_EQ(record.systemInfo.at(0).sourceFolderName, expected);
         EXPECT_EQ(record.systemInfo.at(1).sourceFolderName, expected) << "with a trailing slash";
@@ -185,24 +185,26 @@ const InstallCase kInstallCases[] = {
     {"MonthThirteenIsNormalised", {{"os_install_2", "20181315000000\n"}}, "20190115000000"},
     {"NeitherFile", {}, "19700101000000"},
     {"SecondsWithoutCalendarFormGiveEmptyText", {{"os_install_1", "99999999999999999\n"}}, ""},
+    {"SecondsOfATenDigitYearGiveEmptyText", {{"os_install_1", "40000000000000000\n"}}, ""},
+    {"SecondsOfANineDigitYearGiveTheStamp", {{"os_install_1", "31000000000000000\n"}}, "9823528630917070640"},
     {"OverlongDigitLineIsNoTime", {{"os_install_1", std::string(100000, '1')}}, "19700101000000"},
 };
 
 class InstallTime : public ::testing::TestWithParam<InstallCase> {};
 
 TEST_P(InstallTime, IsTheEarlierIndication) {
-    const UtcZone utc;
+    const kxtest::LocalZone utc;
     tagWMIINFOSTRUCT entry;
     entry.model = "untouched";
     const ResultFolder folder(GetParam().files);
     tagWMISTRUCT record;
-    TestableHW(folder.path(), record).loadOSInfo(entry);
+    OpenHWManager(folder.path(), record).loadOSInfo(entry);
     EXPECT_EQ(entry.osInstallDate, GetParam().installDate);
     EXPECT_EQ(entry.model, "untouched");
     EXPECT_TRUE(record.systemInfo.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxSystem, InstallTime, ::testing::ValuesIn(kInstallCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 } // namespace
