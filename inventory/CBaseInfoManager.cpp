@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <boost/filesystem/operations.hpp>
 
@@ -17,6 +18,21 @@ constexpr const char* kStampPattern = "%Y%m%d%H%M%S";
 constexpr int kShortTextMax = 254;
 constexpr unsigned char kLongTextMark = 0xFF;
 
+// Removes the temporary data file when the pipeline leaves before delivery
+// has taken it; after a delivery there is nothing left to remove.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(fs::path file) : path(std::move(file)) {}
+    ~TemporaryFile() {
+        boost::system::error_code ignored;
+        fs::remove(path, ignored);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const fs::path path;
+};
+
 void putLittleEndian(uint64_t value, int bytes, unsigned char* buffer) {
     for (int i = 0; i < bytes; ++i)
         buffer[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -24,9 +40,9 @@ void putLittleEndian(uint64_t value, int bytes, unsigned char* buffer) {
 
 } // namespace
 
-CBaseInfoManager::CBaseInfoManager(const std::string& sourceDir, const std::string& destDir,
-                                   tagWMISTRUCT& record)
-    : record(record), sourceDir(sourceDir), destDir(destDir) {}
+CBaseInfoManager::CBaseInfoManager(const std::string& sourceFolder, const std::string& destFolder,
+                                   tagWMISTRUCT& shared)
+    : record(shared), sourceDir(sourceFolder), destDir(destFolder) {}
 
 CBaseInfoManager::~CBaseInfoManager() = default;
 
@@ -42,17 +58,11 @@ std::string CBaseInfoManager::OutFileName() const {
 
 void CBaseInfoManager::start() {
     load();
-    const fs::path temp = fs::temp_directory_path() / fs::unique_path(kTempModel);
-    try {
-        encodeInfo(temp);
-        const std::string name = targetFileName();
-        outFile = fs::path(destDir) / name;
-        encrypt(temp, outFile);
-    } catch (...) {
-        boost::system::error_code ignored;
-        fs::remove(temp, ignored);
-        throw;
-    }
+    const TemporaryFile temp(fs::temp_directory_path() / fs::unique_path(kTempModel));
+    encodeInfo(temp.path);
+    const std::string name = targetFileName();
+    outFile = fs::path(destDir) / name;
+    encrypt(temp.path, outFile);
 }
 
 void CBaseInfoManager::fillHeader(uint32_t formatVersion, uint32_t fileKind, uint32_t categoryCode) {
@@ -178,8 +188,8 @@ void CBaseInfoManager::FormatHeaderData(const tagHEADERSTRUCT& header, unsigned 
 
 // ---------------------------------------------------------------- writer
 
-CBaseInfoManager::FieldWriter::FieldWriter(const fs::path& file)
-    : file(file), out(file, std::ios::binary | std::ios::trunc) {}
+CBaseInfoManager::FieldWriter::FieldWriter(const fs::path& target)
+    : file(target), out(target, std::ios::binary | std::ios::trunc) {}
 
 void CBaseInfoManager::FieldWriter::put(int length) {
     out.write(reinterpret_cast<const char*>(buffer), length);

@@ -13,7 +13,8 @@
 
 class CBaseInfoManager {
 public:
-    CBaseInfoManager(const std::string& sourceDir, const std::string& destDir, tagWMISTRUCT& record);
+    CBaseInfoManager(const std::string& sourceFolder, const std::string& destFolder,
+                     tagWMISTRUCT& shared);
     virtual ~CBaseInfoManager();
 
     // collect → encode into a temporary file → name → deliver. Throws what
@@ -64,7 +65,7 @@ protected:
     // is never delivered.
     class FieldWriter {
     public:
-        explicit FieldWriter(const boost::filesystem::path& file);
+        explicit FieldWriter(const boost::filesystem::path& target);
         void header(const tagHEADERSTRUCT& header);
         void dword(uint32_t value);
         void int64(int64_t value);
