@@ -2,12 +2,13 @@
 
 #include <boost/filesystem/operations.hpp>
 
+#include "inventory/SystemIdentity.h"
+
 namespace fs = boost::filesystem;
 
 namespace {
 
 constexpr const char* kApplicationList = "app";     // macOS list, or the Linux marker
-constexpr const char* kMacMarker = "hardware.xml";
 constexpr const char* kUbuntuList = "app_install";
 
 // Anything at the path counts; a failed query counts as nothing there.
@@ -19,9 +20,9 @@ bool present(const fs::path& path) {
 
 } // namespace
 
-CSWInfoManager::CSWInfoManager(const std::string& sourceDir, const std::string& destDir,
-                               tagWMISTRUCT& record)
-    : CBaseInfoManager(sourceDir, destDir, record) {}
+CSWInfoManager::CSWInfoManager(const std::string& sourceFolder, const std::string& destFolder,
+                               tagWMISTRUCT& shared, const std::string& tagFolder)
+    : CBaseInfoManager(sourceFolder, destFolder, shared), adobeTagDirectory(tagFolder) {}
 
 uint32_t CSWInfoManager::kxFileNumber() {
     return kFileKind;
@@ -34,7 +35,7 @@ void CSWInfoManager::load() {
     applications.clear();
     const fs::path source(sourceDir);
     if (present(source / kApplicationList)) {
-        if (present(source / kMacMarker))
+        if (present(source / identity::kHardwareReport))
             loadForMac(applications);
         else if (present(source / kUbuntuList))
             loadForUbuntu(applications);

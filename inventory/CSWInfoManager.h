@@ -8,20 +8,21 @@
 
 class CSWInfoManager : public CBaseInfoManager {
 public:
-    CSWInfoManager(const std::string& sourceDir, const std::string& destDir, tagWMISTRUCT& record);
+    // `tagFolder`: where Acrobat's software-identification tag files are
+    // looked for (Adobe's folder on a Mac unless told otherwise).
+    CSWInfoManager(const std::string& sourceFolder, const std::string& destFolder, tagWMISTRUCT& shared,
+                   const std::string& tagFolder = kAdobeTagDirectory);
 
     // The software header values; throws std::out_of_range without a systemInfo entry.
     void buildHeader();
-
-    // Where Acrobat's software-identification tag files are looked for; tests
-    // point it at a temporary folder.
-    static std::string adobeTagDirectory;
 
     const std::vector<tagAPPLIDATASTRUCT>& Applications() const { return applications; }
 
     static constexpr uint32_t kFormatVersion = 10004;
     static constexpr uint32_t kFileKind = 1;
     static constexpr uint32_t kCategoryCode = 1;
+    static constexpr const char* kAdobeTagDirectory =
+        "/Library/Application Support/regid.1986-12.com.adobe/";
 
 protected:
     void load() override;
@@ -37,4 +38,7 @@ protected:
     void loadForRestDists(std::vector<tagAPPLIDATASTRUCT>& out);
 
     std::vector<tagAPPLIDATASTRUCT> applications;
+
+private:
+    std::string adobeTagDirectory;
 };

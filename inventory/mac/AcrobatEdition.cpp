@@ -7,8 +7,6 @@
 
 namespace fs = boost::filesystem;
 
-std::string CSWInfoManager::adobeTagDirectory = "/Library/Application Support/regid.1986-12.com.adobe/";
-
 namespace {
 
 // Acrobat's tag file, e.g. "regid.1986-12.com.adobe_V7{}AcrobatESR-12-Win-GM-en_US.swidtag".

@@ -34,9 +34,8 @@ protected:
     TempFolder temp;
     fs::path source = temp.folder("result");
     fs::path tags = temp.path() / "regid.1986-12.com.adobe";
-    TagFolderOverride tagFolder{tags};
     tagWMISTRUCT record;
-    MacSoftware sw{source.string(), temp.path().string(), record};
+    OpenSWManager sw{source.string(), temp.path().string(), record, tags.string()};
 };
 
 const std::string kAcrobatTag = "regid.1986-12.com.adobe_V7{}AcrobatESR-12-Mac-GM-en_US.swidtag";

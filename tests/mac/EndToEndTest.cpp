@@ -49,13 +49,14 @@ struct DataFiles {
     std::string software;
 };
 
-// The agent's collection: hardware first (it fills the record the software header reads).
-DataFiles collect(const fs::path& source, const fs::path& destination) {
+// The agent's collection: hardware first (it fills the record the software header reads);
+// Acrobat's tag files are looked for in `adobeTags`.
+DataFiles collect(const fs::path& source, const fs::path& destination, const fs::path& adobeTags) {
     tagWMISTRUCT record;
     CHWInfoManager hardware(source.string(), destination.string(), record);
     hardware.SetVersion("1.0.0.2");
     hardware.start();
-    CSWInfoManager software(source.string(), destination.string(), record);
+    CSWInfoManager software(source.string(), destination.string(), record, adobeTags.string());
     software.SetVersion("1.0.0.2");
     software.start();
     return {readFile(hardware.OutFileName()), readFile(software.OutFileName())};
@@ -95,11 +96,11 @@ protected:
     TempFolder temp;
     fs::path source = temp.folder("xml/result");
     fs::path destination = temp.folder("out");
-    TagFolderOverride noTags{temp.path() / "no-adobe-tags"};
+    fs::path noTags = temp.path() / "no-adobe-tags";
 };
 
 TEST_F(EndToEnd, DataFilesHoldWhatTheMacReported) {
-    const DataFiles files = collect(source, destination);
+    const DataFiles files = collect(source, destination, noTags);
     const json hardware = kx::readDataFile(files.hardware);
     const json software = kx::readDataFile(files.software);
 
@@ -175,8 +176,8 @@ TEST_F(EndToEnd, BinaryPropertyListsGiveTheSameDataFiles) {
         fs::copy_file(source / name, binary / name);
     ASSERT_EQ(readFile(binary / "app").compare(0, 8, "bplist00"), 0);
 
-    const DataFiles fromXml = collect(source, temp.folder("out-xml"));
-    const DataFiles fromBinary = collect(binary, temp.folder("out-binary"));
+    const DataFiles fromXml = collect(source, temp.folder("out-xml"), noTags);
+    const DataFiles fromBinary = collect(binary, temp.folder("out-binary"), noTags);
     EXPECT_GT(fromXml.software.size(), 10000u);
     EXPECT_EQ(withoutTimes(fromXml.hardware), withoutTimes(fromBinary.hardware));
     EXPECT_EQ(withoutTimes(fromXml.software), withoutTimes(fromBinary.software));
@@ -191,9 +192,8 @@ TEST_F(EndToEnd, AcrobatEditionAndNamesOutsideShiftJisInTheSoftwareFile) {
     writeFile(tags / "regid.1986-12.com.adobe_V7{}AcrobatESR-12-Mac-GM-en_US.swidtag",
               "<swid:software_identification_tag><swid:serial_number>970799999999</swid:serial_number>"
               "</swid:software_identification_tag>");
-    const TagFolderOverride acrobatTags(tags);
 
-    const json software = kx::readDataFile(collect(source, destination).software);
+    const json software = kx::readDataFile(collect(source, destination, tags).software);
     const json& applications = software["applications"];
     ASSERT_EQ(applications.size(), 3u);
     EXPECT_EQ(applications[0]["name"], "Adobe Acrobat Pro");
