@@ -17,7 +17,7 @@ class CHWInfoManager;
 class CSWInfoManager;
 struct tagWMISTRUCT;
 
-class CTransferCoordinator : public CAbstractListener {
+class CTransferCoordinator final : public CAbstractListener {
 public:
     CTransferCoordinator();
     ~CTransferCoordinator();

@@ -70,9 +70,9 @@ void CTransferCoordinator::loadConfigIni() {
     const fs::path folder = fs::current_path(ec) / kLogFolder;
     if (!ec) {
         boost::system::error_code statusError;
-        const fs::file_status status = fs::status(folder, statusError);
-        const bool existed = fs::is_directory(status);
-        if (existed || (status.type() == fs::file_not_found && PrivateFile::MakeFolder(folder.string()))) {
+        const fs::file_status folderStatus = fs::status(folder, statusError);
+        const bool existed = fs::is_directory(folderStatus);
+        if (existed || (folderStatus.type() == fs::file_not_found && PrivateFile::MakeFolder(folder.string()))) {
             destDir = folder.string();
             if (existed)
                 logDelete();

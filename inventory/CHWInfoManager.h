@@ -7,7 +7,7 @@
 
 class CHWInfoManager : public CBaseInfoManager {
 public:
-    CHWInfoManager(const std::string& sourceDir, const std::string& destDir, tagWMISTRUCT& record);
+    CHWInfoManager(const std::string& sourceFolder, const std::string& destFolder, tagWMISTRUCT& shared);
 
     // The hardware header values; throws std::out_of_range without a systemInfo entry.
     void buildHeader();
@@ -29,21 +29,21 @@ protected:
     void loadForLinux();
 
     // macOS collectors (mac/)
-    void loadSysInfo_mac(tagWMISTRUCT& record);
-    void loadMemInfo_mac(tagWMISTRUCT& record);
-    void loadDiskInfo_mac(tagWMISTRUCT& record);
-    void loadPartitionInfo_mac(tagWMISTRUCT& record);
-    void loadVgaInfo_mac(tagWMISTRUCT& record);
-    void loadNicInfo_mac(tagWMISTRUCT& record);
+    void loadSysInfo_mac(tagWMISTRUCT& target);
+    void loadMemInfo_mac(tagWMISTRUCT& target);
+    void loadDiskInfo_mac(tagWMISTRUCT& target);
+    void loadPartitionInfo_mac(tagWMISTRUCT& target);
+    void loadVgaInfo_mac(tagWMISTRUCT& target);
+    void loadNicInfo_mac(tagWMISTRUCT& target);
 
     // Linux collectors (linux/)
-    void loadSysInfo(tagWMISTRUCT& record);
-    void loadCpuInfo(tagWMISTRUCT& record);
-    void loadMemInfo(tagWMISTRUCT& record);
-    void loadDiskInfo(tagWMISTRUCT& record);
-    void loadPartitionInfo(tagWMISTRUCT& record);
-    void loadVgaInfo(tagWMISTRUCT& record);
-    void loadNicInfo(tagWMISTRUCT& record);
+    void loadSysInfo(tagWMISTRUCT& target);
+    void loadCpuInfo(tagWMISTRUCT& target);
+    void loadMemInfo(tagWMISTRUCT& target);
+    void loadDiskInfo(tagWMISTRUCT& target);
+    void loadPartitionInfo(tagWMISTRUCT& target);
+    void loadVgaInfo(tagWMISTRUCT& target);
+    void loadNicInfo(tagWMISTRUCT& target);
     void loadOSInfo(tagWMIINFOSTRUCT& entry);
 
 private:

@@ -15,7 +15,7 @@
 // A disk is never nameless: the script names one without a model by its
 // vendor and transport ("Virtio block device"), and a disk that still has
 // no name (an older script) is named by its kernel name.
-void CHWInfoManager::loadDiskInfo(tagWMISTRUCT& record) {
+void CHWInfoManager::loadDiskInfo(tagWMISTRUCT& target) {
     static const std::regex kDevice("TYPE=\"(.*)\" MODEL=\"(.*)\" SIZE=\"(.*)\" KNAME=\"(.*)\"");
     for (const std::string& line : linuxinput::readLines(boost::filesystem::path(sourceDir) / "physical_disk")) {
         std::smatch device;
@@ -27,12 +27,12 @@ void CHWInfoManager::loadDiskInfo(tagWMISTRUCT& record) {
             disk.name = model.empty() ? kernelName : model;
             disk.sizeBytes = std::atoll(size.c_str());
             disk.partitionCount = 1;
-            record.disks.push_back(disk);
+            target.disks.push_back(disk);
         } else if (boost::algorithm::iequals(type, "rom")) {
             tagCDSTRUCT drive;
             drive.name = kernelName;
             drive.deviceName = model;
-            record.cdDrives.push_back(drive);
+            target.cdDrives.push_back(drive);
         }
     }
 }

@@ -14,7 +14,7 @@
 
 // Mounted Type Size Used Avail Use% Filesystem
 // / ext4 12694495232 5203902464 6845734912 44% /dev/sda5
-void CHWInfoManager::loadPartitionInfo(tagWMISTRUCT& record) {
+void CHWInfoManager::loadPartitionInfo(tagWMISTRUCT& target) {
     constexpr size_t kFields = 7;
     const std::vector<std::string> lines =
         linuxinput::readLines(boost::filesystem::path(sourceDir) / "logical_disk");
@@ -28,6 +28,6 @@ void CHWInfoManager::loadPartitionInfo(tagWMISTRUCT& record) {
         volume.sizeBytes = std::atoll(fields[2].c_str());
         volume.freeBytes = std::atoll(fields[4].c_str());
         volume.driveType = 3;
-        record.partitions.push_back(volume);
+        target.partitions.push_back(volume);
     }
 }

@@ -29,11 +29,11 @@ std::vector<std::string> packageFields(const std::string& line) {
 }
 
 tagAPPLIDATASTRUCT package(const std::vector<std::string>& fields) {
-    tagAPPLIDATASTRUCT record;
-    record.name = fields[0];
-    record.version = fields[1];
-    record.reservedNumber = 0;
-    return record;
+    tagAPPLIDATASTRUCT application;
+    application.name = fields[0];
+    application.version = fields[1];
+    application.reservedNumber = 0;
+    return application;
 }
 
 // "app_install", installation-log lines: date and time at fixed positions,
@@ -70,11 +70,11 @@ void CSWInfoManager::loadForUbuntu(std::vector<tagAPPLIDATASTRUCT>& out) {
         const std::vector<std::string> fields = packageFields(line);
         if (fields.size() < kPackageFields)
             continue;
-        tagAPPLIDATASTRUCT record = package(fields);
+        tagAPPLIDATASTRUCT application = package(fields);
         const auto date = dates.find(fields[2]);
         if (date != dates.end())
-            record.installTime = localDateTime(date->second);
-        out.push_back(record);
+            application.installTime = localDateTime(date->second);
+        out.push_back(application);
     }
 }
 
@@ -85,11 +85,11 @@ void CSWInfoManager::loadForRestDists(std::vector<tagAPPLIDATASTRUCT>& out) {
         const std::vector<std::string> fields = packageFields(line);
         if (fields.size() < kPackageFields)
             continue;
-        tagAPPLIDATASTRUCT record = package(fields);
+        tagAPPLIDATASTRUCT application = package(fields);
         errno = 0;
         const unsigned long long seconds = std::strtoull(fields[2].c_str(), nullptr, 10);
         if (errno != ERANGE)
-            record.installTime = static_cast<std::time_t>(seconds); // 123abc gives 123
-        out.push_back(record);
+            application.installTime = static_cast<std::time_t>(seconds); // 123abc gives 123
+        out.push_back(application);
     }
 }

@@ -9,7 +9,7 @@
 
 // 00:02.0 VGA compatible controller: Intel Corporation HD Graphics 620 (rev 02)
 // The colons of the 8-character bus address are skipped.
-void CHWInfoManager::loadVgaInfo(tagWMISTRUCT& record) {
+void CHWInfoManager::loadVgaInfo(tagWMISTRUCT& target) {
     constexpr size_t kBusAddress = 8;
     const std::string line = wmi::singleLine(boost::filesystem::path(sourceDir) / "video");
     const size_t colon = line.find(':', kBusAddress);
@@ -17,5 +17,5 @@ void CHWInfoManager::loadVgaInfo(tagWMISTRUCT& record) {
         return;
     tagMONITORSTRUCT adapter;
     adapter.name = wmi::trim(line.substr(colon + 1));
-    record.monitors.push_back(adapter);
+    target.monitors.push_back(adapter);
 }

@@ -33,7 +33,7 @@ void appendDisks(const Plist::array_type& drives, std::vector<tagWMIDISKSTRUCT>&
 // "physical_disk.xml", "nvme_disk.xml", "pata_disk.xml", system_profiler
 // SPSerialATADataType, SPNVMeDataType, SPParallelATADataType: each item is a
 // controller ("Intel ICH8-M AHCI") whose `_items` are its drives.
-void CHWInfoManager::loadDiskInfo_mac(tagWMISTRUCT& record) {
+void CHWInfoManager::loadDiskInfo_mac(tagWMISTRUCT& target) {
     for (const char* name : kDiskReports) {
         const macos::ProfilerReport report(boost::filesystem::path(sourceDir) / name);
         if (report.items() == nullptr)
@@ -43,7 +43,7 @@ void CHWInfoManager::loadDiskInfo_mac(tagWMISTRUCT& record) {
             if (controller == nullptr)
                 continue;
             if (const Plist::array_type* drives = macos::valueOf<Plist::array_type>(*controller, "_items"))
-                appendDisks(*drives, record.disks);
+                appendDisks(*drives, target.disks);
         }
     }
 }

@@ -39,7 +39,7 @@ void appendUnifiedMemory(const Plist::dictionary_type& item, std::vector<tagMEMO
 
 // "mem.xml", system_profiler SPMemoryDataType: each item is a bank set whose
 // `_items` are the modules (every module recorded, also one without a name).
-void CHWInfoManager::loadMemInfo_mac(tagWMISTRUCT& record) {
+void CHWInfoManager::loadMemInfo_mac(tagWMISTRUCT& target) {
     const macos::ProfilerReport report(boost::filesystem::path(sourceDir) / kMemoryReport);
     if (report.items() == nullptr)
         return;
@@ -48,8 +48,8 @@ void CHWInfoManager::loadMemInfo_mac(tagWMISTRUCT& record) {
         if (item == nullptr)
             continue;
         if (const Plist::array_type* modules = macos::valueOf<Plist::array_type>(*item, "_items"))
-            appendModules(*modules, record.memorySlots);
+            appendModules(*modules, target.memorySlots);
         else
-            appendUnifiedMemory(*item, record.memorySlots);
+            appendUnifiedMemory(*item, target.memorySlots);
     }
 }

@@ -50,7 +50,7 @@ void readDns(const Plist::dictionary_type& dns, tagWMINICSTRUCT& nic) {
 // "nics", system_profiler SPNetworkDataType; each item is a network service:
 //   _name "Wi-Fi", type "AirPort", IPv4 {…}, dhcp {…}, Ethernet {"MAC Address"}, DNS {…}
 // A service is recorded only with an IPv4 configuration (which gives its description).
-void CHWInfoManager::loadNicInfo_mac(tagWMISTRUCT& record) {
+void CHWInfoManager::loadNicInfo_mac(tagWMISTRUCT& target) {
     const macos::ProfilerReport report(boost::filesystem::path(sourceDir) / kNetworkReport);
     if (report.items() == nullptr)
         return;
@@ -74,6 +74,6 @@ void CHWInfoManager::loadNicInfo_mac(tagWMISTRUCT& record) {
         if (type != nullptr && *type == "AirPort")
             nic.wireless = 1;
         if (!nic.description.empty())
-            record.nics.push_back(nic);
+            target.nics.push_back(nic);
     }
 }

@@ -14,7 +14,7 @@ constexpr uint32_t kLocalDisk = 3;
 // "logical_disk.xml", system_profiler SPStorageDataType; each item is a volume:
 //   mount_point "/", size_in_bytes 249661751296, free_space_in_bytes 23864803328
 // Every volume is recorded, also one without a mount point.
-void CHWInfoManager::loadPartitionInfo_mac(tagWMISTRUCT& record) {
+void CHWInfoManager::loadPartitionInfo_mac(tagWMISTRUCT& target) {
     const macos::ProfilerReport report(boost::filesystem::path(sourceDir) / kVolumeReport);
     if (report.items() == nullptr)
         return;
@@ -29,6 +29,6 @@ void CHWInfoManager::loadPartitionInfo_mac(tagWMISTRUCT& record) {
         if (const long long* free = macos::valueOf<long long>(*volume, "free_space_in_bytes"))
             partition.freeBytes = *free;
         partition.driveType = kLocalDisk;
-        record.partitions.push_back(partition);
+        target.partitions.push_back(partition);
     }
 }

@@ -20,12 +20,12 @@ constexpr const char* kDisplayReport = "video";
 //   Resolution: 2880 x 1800 Retina
 //   Framebuffer Depth: 24-Bit Color (ARGB8888)
 // A missing or refused file records nothing.
-void CHWInfoManager::loadVgaInfo_mac(tagWMISTRUCT& record) {
+void CHWInfoManager::loadVgaInfo_mac(tagWMISTRUCT& target) {
     const std::optional<std::string> text =
         inputfile::readInput((boost::filesystem::path(sourceDir) / kDisplayReport).string(), inputfile::kTextLimit);
     if (!text)
         return;
     std::istringstream in(*text);
     for (tagMONITORSTRUCT& monitor : macos::readDisplayReport(in))
-        record.monitors.push_back(monitor);
+        target.monitors.push_back(monitor);
 }

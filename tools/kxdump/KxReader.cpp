@@ -26,7 +26,7 @@ constexpr unsigned char kLongTextMark = 0xFF;
 // that the bytes are there.
 class Cursor {
 public:
-    explicit Cursor(const std::string& data) : data(data) {}
+    explicit Cursor(const std::string& bytes) : data(bytes) {}
 
     uint32_t u32(const char* field) { return static_cast<uint32_t>(number(field, 4)); }
     int64_t i64(const char* field) { return static_cast<int64_t>(number(field, 8)); }
