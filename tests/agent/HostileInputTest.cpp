@@ -20,24 +20,19 @@
 
 #include <boost/filesystem.hpp>
 
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 #include "tests/webdav/Lighttpd.h"
 
 namespace {
 
 namespace fs = boost::filesystem;
 using kxtest::Lighttpd;
+using kxtest::lines;
 using kxtest::readFile;
 using kxtest::writeFile;
 
 const std::string kFixtures = std::string(KX_SOURCE_DIR) + "/tests/agent/fixtures";
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
 
 const std::vector<std::string> kCollection = {"実行開始...",
                                               "UPDATE_PROGRESS",
@@ -60,19 +55,12 @@ const char* const kMacHardware =
 class AgentInputs : public ::testing::Test {
 protected:
     void SetUp() override {
-        base = fs::temp_directory_path() / fs::unique_path("kx-agent-inputs-%%%%-%%%%-%%%%");
-        home = base / "install";
         fs::create_directories(home);
         fs::copy_file(fs::path(KX_BINARY_DIR) / "KX_InventoryAGT", home / "KX_InventoryAGT");
         // The script leaves "result" as the test prepared it.
         writeScript("exit 0\n");
         fs::create_directories(home / "result");
         writeFile(base / "shadow", std::string(kSecret) + "\n");
-    }
-
-    void TearDown() override {
-        boost::system::error_code ignored;
-        fs::remove_all(base, ignored);
     }
 
     void copyLinuxInputs() {
@@ -133,8 +121,9 @@ protected:
         return texts;
     }
 
-    fs::path base;
-    fs::path home;
+    kxtest::TempFolder scratch{"kx-agent-inputs"};
+    fs::path base = scratch.path();
+    fs::path home = base / "install";
 };
 
 std::vector<std::string> withUpload(std::vector<std::string> messages) {
@@ -211,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "not a regular file"},
         Hostile{"mac_app_of_300_MB", true, "app",
                 [](const fs::path& f, const fs::path&) { sparseFile(f, 300000000); }, "larger than 256 MiB"}),
-    [](const ::testing::TestParamInfo<Hostile>& info) { return std::string(info.param.what); });
+    [](const ::testing::TestParamInfo<Hostile>& test) { return std::string(test.param.what); });
 
 bool running(pid_t pid) {
     if (kill(pid, 0) != 0)
@@ -263,6 +252,6 @@ INSTANTIATE_TEST_SUITE_P(
         EndlessScript{"script_and_child_ignore_sigterm", "trap '' TERM", false},
         // The script's own clean-up runs before the group is killed.
         EndlessScript{"script_cleans_up_on_sigterm", "trap 'rm -f working.tmp; exit 0' TERM", true}),
-    [](const ::testing::TestParamInfo<EndlessScript>& info) { return std::string(info.param.what); });
+    [](const ::testing::TestParamInfo<EndlessScript>& test) { return std::string(test.param.what); });
 
 } // namespace

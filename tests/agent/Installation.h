@@ -3,37 +3,19 @@
 // the test runs, with its own temporary folder (TMPDIR) so that whatever a
 // run leaves there can be seen. Removed afterwards.
 
-#include <cstdlib>
 #include <set>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
+#include "tests/support/Files.h"
+#include "tests/support/TempDirVariable.h"
+#include "tests/support/TempFolder.h"
+
 namespace kxtest {
 
 namespace fs = boost::filesystem;
-
-inline std::string readFile(const fs::path& file) {
-    fs::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void writeFile(const fs::path& file, const std::string& content) {
-    fs::ofstream(file, std::ios::binary) << content;
-}
-
-inline std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
 
 // Every path under `root`, relative to it, folders marked with a trailing "/".
 inline std::set<std::string> tree(const fs::path& root) {
@@ -54,29 +36,14 @@ inline std::string fixtures() {
 class Installation : public ::testing::Test {
 public:
     void SetUp() override {
-        base = fs::temp_directory_path() / fs::unique_path("kx-agent-%%%%-%%%%-%%%%");
-        home = base / "install";
-        temp = base / "tmp";
         fs::create_directories(home);
         fs::create_directories(temp);
         previousDir = fs::current_path();
         fs::current_path(home);
-        const char* tmpdir = std::getenv("TMPDIR");
-        hadTmpdir = tmpdir != nullptr;
-        if (hadTmpdir)
-            previousTmpdir = tmpdir;
-        setenv("TMPDIR", temp.c_str(), 1);
     }
 
-    void TearDown() override {
-        fs::current_path(previousDir);
-        if (hadTmpdir)
-            setenv("TMPDIR", previousTmpdir.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-        boost::system::error_code ec;
-        fs::remove_all(base, ec);
-    }
+    // The folder itself goes with `scratch`, once the test has left it.
+    void TearDown() override { fs::current_path(previousDir); }
 
     // "result" filled with the Linux inputs of the fixtures.
     void copyLinuxInputs() {
@@ -89,12 +56,17 @@ public:
         writeFile(home / name, "<?xml version=\"1.0\"?>\n<KX><Config>" + settings + "</Config></KX>\n");
     }
 
-    fs::path base;
-    fs::path home;
-    fs::path temp;
+private:
+    TempFolder scratch{"kx-agent"};
+
+public:
+    fs::path base = scratch.path();
+    fs::path home = base / "install";
+    fs::path temp = base / "tmp";
     fs::path previousDir;
-    bool hadTmpdir = false;
-    std::string previousTmpdir;
+
+private:
+    TempDirVariable tmpdir{temp};
 };
 
 } // namespace kxtest

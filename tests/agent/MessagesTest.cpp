@@ -20,7 +20,7 @@ using Params = std::map<std::string, std::string>;
 const std::regex kStamp("[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\|");
 
 // Records what it receives, and whether the log already held the message then.
-struct OrderListener : CAbstractListener {
+struct OrderListener final : CAbstractListener {
     int id = 0;
     std::vector<std::string>* events = nullptr;
     fs::path logFile;
@@ -92,7 +92,7 @@ TEST_F(CoordinatorMessages, ProgressCarriesExactlyTheTwoSizesAsDecimalText) {
         {0, 0, "0", "0"},
         {3000000000LL, 5000000000LL, "3000000000", "5000000000"}, // beyond 32 bits
     };
-    struct Capture : CAbstractListener {
+    struct Capture final : CAbstractListener {
         std::vector<std::pair<std::string, Params>> got;
         void onMessage(const std::string& text, Params& params) override { got.emplace_back(text, params); }
         void onMessage(const std::string& text) override { got.emplace_back("plain:" + text, Params{}); }

@@ -190,22 +190,22 @@ TEST_F(AgentProgram, RunWithoutSystemEntryReportsBothManagersAndEndsInOrder) {
 TEST_F(AgentProgram, RelaunchFailureIsOneLineThenEnd) {
     struct Case {
         const char* what;
-        void (*arrange)(const fs::path& home);
+        void (*arrange)(const fs::path& installation);
         const char* reason; // part of the line
     };
     const std::vector<Case> cases = {
         {"no KX_InventoryAGT in the working directory",
-         [](const fs::path& home) { fs::remove(home / "KX_InventoryAGT"); }, "not found"},
+         [](const fs::path& installation) { fs::remove(installation / "KX_InventoryAGT"); }, "not found"},
         {"copy refused",
-         [](const fs::path& home) {
-             fs::create_directories(home / "tmp_Inventory.exe" / "inside");
+         [](const fs::path& installation) {
+             fs::create_directories(installation / "tmp_Inventory.exe" / "inside");
          },
          "cannot remove"},
         {"start failed",
-         [](const fs::path& home) {
-             fs::remove(home / "KX_InventoryAGT");
-             writeFile(home / "KX_InventoryAGT", "not a program");
-             fs::permissions(home / "KX_InventoryAGT", fs::owner_read | fs::owner_write);
+         [](const fs::path& installation) {
+             fs::remove(installation / "KX_InventoryAGT");
+             writeFile(installation / "KX_InventoryAGT", "not a program");
+             fs::permissions(installation / "KX_InventoryAGT", fs::owner_read | fs::owner_write);
          },
          "cannot start"},
     };

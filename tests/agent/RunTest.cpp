@@ -19,7 +19,7 @@ using namespace kxtest;
 using Params = std::map<std::string, std::string>;
 
 // Keeps every message and a copy of each data file that exists when a message arrives.
-struct Recorder : CAbstractListener {
+struct Recorder final : CAbstractListener {
     explicit Recorder(const CTransferCoordinator& c) : coordinator(c) {}
 
     void onMessage(const std::string& text, Params& params) override {

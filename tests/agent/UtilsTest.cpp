@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "common/utils.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 namespace fs = boost::filesystem;
 
@@ -14,19 +16,13 @@ namespace {
 
 class WmiTextFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / fs::unique_path("kx-utils-%%%%-%%%%");
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     fs::path write(const std::string& content) {
         const fs::path file = dir / "input";
-        fs::ofstream(file, std::ios::binary) << content;
+        kxtest::writeFile(file, content);
         return file;
     }
 
-    fs::path dir;
+    kxtest::TempFolder dir{"kx-utils"};
 };
 
 TEST(Trim, RemovesAsciiWhiteSpaceAtBothEndsOnly) {
@@ -76,7 +72,7 @@ TEST_F(WmiTextFile, ParseMapReadsKeyColonValueLines) {
 
 TEST_F(WmiTextFile, ParseMapOfMissingFileOrFolderIsEmpty) {
     EXPECT_TRUE(wmi::parseMap(dir / "absent").empty());
-    EXPECT_TRUE(wmi::parseMap(dir).empty());
+    EXPECT_TRUE(wmi::parseMap(dir.path()).empty());
 }
 
 TEST_F(WmiTextFile, SingleLineIsTheFirstLineTrimmed) {
@@ -91,7 +87,7 @@ TEST_F(WmiTextFile, SingleLineIsTheFirstLineTrimmed) {
     for (const auto& [content, expected] : cases)
         EXPECT_EQ(wmi::singleLine(write(content)), expected);
     EXPECT_EQ(wmi::singleLine(dir / "absent"), "");
-    EXPECT_EQ(wmi::singleLine(dir), "");
+    EXPECT_EQ(wmi::singleLine(dir.path()), "");
 }
 
 TEST(UTF8toSJIS, ConvertsOrReturnsTheInputUnchanged) {

@@ -5,7 +5,9 @@
 #include "tests/inventory/KxBytes.h"
 #include "tools/kxdump/KxReader.h"
 #include "tests/inventory/KxRecords.h"
-#include "tests/inventory/TestManagers.h"
+#include "tests/support/Files.h"
+#include "tests/support/OpenManagers.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -19,11 +21,11 @@ KxBytes hardwareHeader(uint32_t version = 10012) {
 
 class HardwareFile : public ::testing::Test {
 protected:
-    TempDir dir;
+    kxtest::TempFolder dir;
     tagWMISTRUCT record;
 
     std::string encode(uint32_t version = 10012) {
-        TestHWManager manager((dir / "result").string(), dir.path.string(), record);
+        kxtest::OpenHWManager manager((dir / "result").string(), dir.path().string(), record);
         manager.SetVersion("1.0.0.2");
         manager.Header().startTime = 1000;
         manager.Header().endTime = 2000;
@@ -32,7 +34,7 @@ protected:
             manager.encodeInfo(file);
         else
             manager.encodeWithVersion(file, version);
-        return readFile(file);
+        return kxtest::readFile(file);
     }
 };
 
@@ -75,7 +77,7 @@ TEST_F(HardwareFile, RecordWithOnlySystemInfo) {
 
 TEST_F(HardwareFile, NoSystemInfoWritesNothingAndThrows) {
     EXPECT_THROW(encode(), std::out_of_range);
-    EXPECT_EQ(readFile(dir / "out.dat"), "");
+    EXPECT_EQ(kxtest::readFile(dir / "out.dat"), "");
 }
 
 // Which optional fields a file body carries, by formatVersion.
@@ -156,7 +158,7 @@ TEST_P(DiskFirstWord, IsTheTextBeforeTheFirstBlank) {
     record.disks.resize(1);
     record.disks[0].diskText3 = GetParam().in;
     encode();
-    const auto file = kx::readDataFile(readFile(dir / "out.dat"));
+    const auto file = kx::readDataFile(kxtest::readFile(dir / "out.dat"));
     EXPECT_EQ(file["disks"][0]["diskText3"], GetParam().out);
     EXPECT_EQ(file["disks"][0]["stamp"], 0);
 }
@@ -170,7 +172,7 @@ TEST_P(OsFlag, IsZeroOnlyForExactlyZero) {
     record.systemInfo = {mac01()};
     record.systemInfo[0].osFlag = GetParam().in;
     encode();
-    EXPECT_EQ(kx::readDataFile(readFile(dir / "out.dat"))["operatingSystem"]["osFlag"], GetParam().out);
+    EXPECT_EQ(kx::readDataFile(kxtest::readFile(dir / "out.dat"))["operatingSystem"]["osFlag"], GetParam().out);
 }
 INSTANTIATE_TEST_SUITE_P(Flags, OsFlag,
                          ::testing::Values(TextRuleCase{"0", "0"}, TextRuleCase{"", "1"}, TextRuleCase{"1", "1"},
@@ -179,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, OsFlag,
 
 TEST_F(HardwareFile, UnwritableFileIsAnError) {
     record.systemInfo = {mac01()};
-    TestHWManager manager("result", dir.path.string(), record);
+    kxtest::OpenHWManager manager("result", dir.path().string(), record);
     if (!boost::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     EXPECT_THROW(manager.encodeInfo("/dev/full"), boost::filesystem::filesystem_error);
@@ -202,18 +204,18 @@ void PrintTo(const PlatformCase& c, std::ostream* os) { *os << c.what; }
 class HardwarePlatform : public ::testing::TestWithParam<PlatformCase> {};
 
 TEST_P(HardwarePlatform, HardwareXmlChoosesTheMacCollectors) {
-    TempDir dir;
+    kxtest::TempFolder dir;
     const auto source = dir / "result";
     boost::filesystem::create_directories(source);
-    writeFile(source / "hostname", "linuxhost.example.com\n");
+    kxtest::writeFile(source / "hostname", "linuxhost.example.com\n");
     if (GetParam().macMarker) {
         if (GetParam().markerIsFolder)
             boost::filesystem::create_directories(source / "hardware.xml");
         else
-            writeFile(source / "hardware.xml", "");
+            kxtest::writeFile(source / "hardware.xml", "");
     }
     tagWMISTRUCT record;
-    TestHWManager manager(source.string(), dir.path.string(), record);
+    kxtest::OpenHWManager manager(source.string(), dir.path().string(), record);
     const std::time_t before = std::time(nullptr);
     manager.load();
     ASSERT_EQ(record.systemInfo.size(), GetParam().systemEntries);

@@ -4,11 +4,7 @@
 // bytes the file must carry.
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
-
-#include <boost/filesystem.hpp>
 
 struct KxBytes {
     std::string bytes;
@@ -39,28 +35,6 @@ private:
             bytes += static_cast<char>((v >> (8 * i)) & 0xFF);
         return *this;
     }
-};
-
-inline std::string readFile(const boost::filesystem::path& file) {
-    std::ifstream in(file.string(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const boost::filesystem::path& file, const std::string& content) {
-    std::ofstream out(file.string(), std::ios::binary);
-    out << content;
-}
-
-// A fresh folder under the system temporary folder, removed with the object.
-struct TempDir {
-    boost::filesystem::path path = boost::filesystem::temp_directory_path() /
-                                   boost::filesystem::unique_path("kx-test-%%%%-%%%%-%%%%");
-    TempDir() { boost::filesystem::create_directories(path); }
-    ~TempDir() {
-        boost::system::error_code ignored;
-        boost::filesystem::remove_all(path, ignored);
-    }
-    boost::filesystem::path operator/(const std::string& name) const { return path / name; }
 };
 
 // Readable hex for failure messages.

@@ -7,7 +7,10 @@
 
 #include "tests/inventory/KxBytes.h"
 #include "tools/kxdump/KxReader.h"
-#include "tests/inventory/TestManagers.h"
+#include "tests/support/Files.h"
+#include "tests/support/OpenManagers.h"
+#include "tests/support/TempDirVariable.h"
+#include "tests/support/TempFolder.h"
 
 namespace fs = boost::filesystem;
 
@@ -16,8 +19,8 @@ namespace {
 // A manager whose steps the test steers; it remembers the temporary path.
 class FakeManager : public CBaseInfoManager {
 public:
-    FakeManager(const std::string& destDir, tagWMISTRUCT& record, uint32_t kind)
-        : CBaseInfoManager("result", destDir, record), kind(kind) {}
+    FakeManager(const std::string& destination, tagWMISTRUCT& shared, uint32_t fileKind)
+        : CBaseInfoManager("result", destination, shared), kind(fileKind) {}
 
     fs::path temp;
     bool failAfterWriting = false;
@@ -27,7 +30,7 @@ protected:
     void load() override {}
     void encodeInfo(const fs::path& file) override {
         temp = file;
-        writeFile(file, "content");
+        kxtest::writeFile(file, "content");
         if (failAfterWriting)
             throw std::runtime_error("encoding failed");
     }
@@ -43,27 +46,15 @@ private:
 // Every test gets its own system temporary folder, so nothing left there goes unseen.
 class Pipeline : public ::testing::Test {
 protected:
-    TempDir dir;
+    kxtest::TempFolder dir;
     fs::path tmp = dir / "tmp";
     fs::path dest = dir / "log";
+    kxtest::TempDirVariable tmpdir{tmp};
     tagWMISTRUCT record;
-    std::string savedTmpdir;
-    bool hadTmpdir = false;
 
     void SetUp() override {
         fs::create_directories(tmp);
         fs::create_directories(dest);
-        if (const char* t = std::getenv("TMPDIR")) {
-            hadTmpdir = true;
-            savedTmpdir = t;
-        }
-        setenv("TMPDIR", tmp.c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadTmpdir)
-            setenv("TMPDIR", savedTmpdir.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
     }
     bool tmpIsEmpty() const { return fs::is_empty(tmp); }
 };
@@ -83,7 +74,7 @@ TEST_P(PipelineName, DeliversTheBytesUnderTheKindAndTimeStampName) {
     EXPECT_EQ(out.parent_path(), dest);
     EXPECT_TRUE(std::regex_match(out.filename().string(), std::regex(GetParam().pattern)))
         << out.filename();
-    EXPECT_EQ(readFile(out), "content");
+    EXPECT_EQ(kxtest::readFile(out), "content");
     EXPECT_EQ(manager.temp.parent_path(), tmp);
     EXPECT_TRUE(std::regex_match(manager.temp.filename().string(),
                                  std::regex("[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}")))
@@ -113,11 +104,11 @@ TEST_F(Pipeline, FailedDeliveryNamesTheTargetAndRemovesTheTemporaryFile) {
 }
 
 TEST_F(Pipeline, ExistingTargetIsNeitherReplacedNorRemoved) {
-    writeFile(dest / "KX-0-12.dat", "earlier");
+    kxtest::writeFile(dest / "KX-0-12.dat", "earlier");
     FakeManager manager(dest.string(), record, 12);
     manager.fixedName = "KX-0-12.dat";
     EXPECT_THROW(manager.start(), fs::filesystem_error);
-    EXPECT_EQ(readFile(dest / "KX-0-12.dat"), "earlier");
+    EXPECT_EQ(kxtest::readFile(dest / "KX-0-12.dat"), "earlier");
     EXPECT_TRUE(tmpIsEmpty());
 }
 
@@ -125,8 +116,8 @@ TEST_F(Pipeline, ExistingTargetIsNeitherReplacedNorRemoved) {
 TEST_F(Pipeline, HardwareManagerWithoutSystemInfoLeavesNothingBehind) {
     const fs::path source = dir / "result";
     fs::create_directories(source);
-    writeFile(source / "hardware.xml", "");
-    TestHWManager manager(source.string(), dest.string(), record);
+    kxtest::writeFile(source / "hardware.xml", "");
+    kxtest::OpenHWManager manager(source.string(), dest.string(), record);
     EXPECT_THROW(manager.start(), std::out_of_range);
     EXPECT_TRUE(tmpIsEmpty());
     EXPECT_TRUE(fs::is_empty(dest));
@@ -139,8 +130,8 @@ TEST_F(Pipeline, HardwareThenSoftwareFileShareHostAndUuid) {
     record.systemInfo.resize(1);
     record.systemInfo[0].computerName = "host1";
     record.systemInfo[0].uuid = "UUID-9";
-    TestHWManager hardware(source.string(), dest.string(), record);
-    TestSWManager software(source.string(), dest.string(), record);
+    kxtest::OpenHWManager hardware(source.string(), dest.string(), record);
+    kxtest::OpenSWManager software(source.string(), dest.string(), record);
     hardware.SetVersion("1.0.0.2");
     software.SetVersion("1.0.0.2");
     const std::time_t before = std::time(nullptr);
@@ -148,8 +139,8 @@ TEST_F(Pipeline, HardwareThenSoftwareFileShareHostAndUuid) {
     software.start();
     EXPECT_TRUE(tmpIsEmpty());
 
-    const auto hw = kx::readDataFile(readFile(hardware.OutFileName()));
-    const auto sw = kx::readDataFile(readFile(software.OutFileName()));
+    const auto hw = kx::readDataFile(kxtest::readFile(hardware.OutFileName()));
+    const auto sw = kx::readDataFile(kxtest::readFile(software.OutFileName()));
     EXPECT_EQ(hw["kind"], "hardware");
     EXPECT_EQ(sw["kind"], "software");
     for (const auto* file : {&hw, &sw}) {

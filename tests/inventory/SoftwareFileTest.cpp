@@ -3,15 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "tests/inventory/KxBytes.h"
-#include "tests/inventory/TestManagers.h"
+#include "tests/support/Files.h"
+#include "tests/support/OpenManagers.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
 class SoftwareFile : public ::testing::Test {
 protected:
-    TempDir dir;
+    kxtest::TempFolder dir;
     tagWMISTRUCT record;
-    TestSWManager manager{(dir / "result").string(), dir.path.string(), record};
+    kxtest::OpenSWManager manager{(dir / "result").string(), dir.path().string(), record};
 
     void SetUp() override {
         boost::filesystem::create_directories(dir / "result");
@@ -25,7 +27,7 @@ protected:
 
     std::string encode() {
         manager.encodeInfo(dir / "out.dat");
-        return readFile(dir / "out.dat");
+        return kxtest::readFile(dir / "out.dat");
     }
 
     static KxBytes softwareHeader() {
@@ -67,8 +69,8 @@ TEST_F(SoftwareFile, NoSystemInfoThrows) {
 }
 
 TEST_F(SoftwareFile, WithoutAppTheListIsEmptyAndTheTimesAreSet) {
-    writeFile(dir / "result" / "app_install", "2019-03-04 05:06:07 install bash\n");
-    writeFile(dir / "result" / "hardware.xml", "");
+    kxtest::writeFile(dir / "result" / "app_install", "2019-03-04 05:06:07 install bash\n");
+    kxtest::writeFile(dir / "result" / "hardware.xml", "");
     manager.List() = {tagAPPLIDATASTRUCT{}};
     const std::time_t before = std::time(nullptr);
     manager.load();
@@ -91,7 +93,7 @@ class SoftwareSource : public SoftwareFile, public ::testing::WithParamInterface
 
 TEST_P(SoftwareSource, AppDecidesAndTheMarkersChooseTheReader) {
     for (const std::string& name : GetParam().files)
-        writeFile(dir / "result" / name, name == "app" ? "pkg 1.0 1500000000\n" : "");
+        kxtest::writeFile(dir / "result" / name, name == "app" ? "pkg 1.0 1500000000\n" : "");
     manager.load();
     std::vector<std::pair<std::string, std::time_t>> got;
     for (const tagAPPLIDATASTRUCT& a : manager.Applications())

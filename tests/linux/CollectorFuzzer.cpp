@@ -10,13 +10,14 @@
 #include <boost/filesystem.hpp>
 
 #include "tests/linux/FuzzFolder.h"
-#include "tests/linux/TestableManagers.h"
+#include "tests/support/Files.h"
+#include "tests/support/OpenManagers.h"
 
 namespace {
 
 namespace fs = boost::filesystem;
-using linuxtest::TestableHW;
-using linuxtest::TestableSW;
+using kxtest::OpenHWManager;
+using kxtest::OpenSWManager;
 
 struct Collector {
     const char* first;
@@ -27,32 +28,32 @@ struct Collector {
 template <void (CHWInfoManager::*Loader)(tagWMISTRUCT&)>
 void hardware(const std::string& source) {
     tagWMISTRUCT record;
-    TestableHW manager(source, record);
+    OpenHWManager manager(source, record);
     (manager.*Loader)(record);
 }
 
 template <void (CSWInfoManager::*Reader)(std::vector<tagAPPLIDATASTRUCT>&)>
 void software(const std::string& source) {
     tagWMISTRUCT record;
-    TestableSW manager(source, record);
+    OpenSWManager manager(source, record);
     std::vector<tagAPPLIDATASTRUCT> out;
     (manager.*Reader)(out);
 }
 
 const Collector kCollectors[] = {
-    {"cpu", nullptr, hardware<&TestableHW::loadCpuInfo>},
-    {"mem", nullptr, hardware<&TestableHW::loadMemInfo>},
-    {"physical_disk", nullptr, hardware<&TestableHW::loadDiskInfo>},
-    {"logical_disk", nullptr, hardware<&TestableHW::loadPartitionInfo>},
-    {"video", nullptr, hardware<&TestableHW::loadVgaInfo>},
-    {"nic_eth0", "ip_eth0", hardware<&TestableHW::loadNicInfo>},
-    {"dmidecode", "grep_sys_devices", hardware<&TestableHW::loadSysInfo>},
-    {"hostname", "domainname", hardware<&TestableHW::loadSysInfo>},
-    {"os_install_1", "os_install_2", hardware<&TestableHW::loadSysInfo>},
-    {"app", nullptr, software<&TestableSW::loadForRestDists>},
-    {"app_install", "app", software<&TestableSW::loadForUbuntu>},
-    {"net_eth0", "nic_eth0", hardware<&TestableHW::loadNicInfo>},
-    {"machine_id", "devicetree", hardware<&TestableHW::loadSysInfo>},
+    {"cpu", nullptr, hardware<&OpenHWManager::loadCpuInfo>},
+    {"mem", nullptr, hardware<&OpenHWManager::loadMemInfo>},
+    {"physical_disk", nullptr, hardware<&OpenHWManager::loadDiskInfo>},
+    {"logical_disk", nullptr, hardware<&OpenHWManager::loadPartitionInfo>},
+    {"video", nullptr, hardware<&OpenHWManager::loadVgaInfo>},
+    {"nic_eth0", "ip_eth0", hardware<&OpenHWManager::loadNicInfo>},
+    {"dmidecode", "grep_sys_devices", hardware<&OpenHWManager::loadSysInfo>},
+    {"hostname", "domainname", hardware<&OpenHWManager::loadSysInfo>},
+    {"os_install_1", "os_install_2", hardware<&OpenHWManager::loadSysInfo>},
+    {"app", nullptr, software<&OpenSWManager::loadForRestDists>},
+    {"app_install", "app", software<&OpenSWManager::loadForUbuntu>},
+    {"net_eth0", "nic_eth0", hardware<&OpenHWManager::loadNicInfo>},
+    {"machine_id", "devicetree", hardware<&OpenHWManager::loadSysInfo>},
 };
 
 } // namespace
@@ -68,11 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fs::remove_all(source);
     fs::create_directories(source);
     if (collector.second == nullptr) {
-        linuxtest::writeFuzzFile(source / collector.first, payload);
+        kxtest::writeFile(source / collector.first, payload);
     } else {
         const size_t split = payload.find('\0');
-        linuxtest::writeFuzzFile(source / collector.first, payload.substr(0, split));
-        linuxtest::writeFuzzFile(source / collector.second,
+        kxtest::writeFile(source / collector.first, payload.substr(0, split));
+        kxtest::writeFile(source / collector.second,
                                  split == std::string::npos ? "" : payload.substr(split + 1));
     }
     collector.run(source.string());

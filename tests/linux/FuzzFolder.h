@@ -21,8 +21,4 @@ struct FuzzFolder {
     }
 };
 
-inline void writeFuzzFile(const boost::filesystem::path& file, const std::string& content) {
-    boost::filesystem::ofstream(file, std::ios::binary) << content;
-}
-
 } // namespace linuxtest

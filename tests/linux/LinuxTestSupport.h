@@ -1,17 +1,17 @@
 #pragma once
 // What the Linux collector tests share: a throw-away "result" folder, the
-// real samples in tests/samples, the local time zone pinned to UTC, and
-// the managers with their collectors opened up.
+// real samples in tests/samples, and one collector run over given files.
 
-#include <cstdlib>
-#include <ctime>
 #include <map>
 #include <string>
 
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "tests/linux/TestableManagers.h"
+#include "tests/support/Files.h"
+#include "tests/support/LocalZone.h"
+#include "tests/support/OpenManagers.h"
+#include "tests/support/TempFolder.h"
 
 namespace linuxtest {
 
@@ -23,9 +23,12 @@ inline fs::path linuxSample(const std::string& relative) { return fs::path(KX_SA
 // A test whose sample is missing fails rather than passing unseen.
 #define REQUIRE_SAMPLE(sample) ASSERT_TRUE(boost::filesystem::exists(sample)) << "sample not found: " << (sample)
 
-inline void writeFile(const fs::path& file, const std::string& content) {
-    fs::ofstream(file, std::ios::binary) << content;
-}
+using kxtest::OpenHWManager;
+using kxtest::OpenSWManager;
+// The names SamplesTest still uses for the same managers and zone.
+using TestableHW = kxtest::OpenHWManager;
+using TestableSW = kxtest::OpenSWManager;
+using UtcZone = kxtest::LocalZone;
 
 // The files the collection script would leave: name → content.
 using InputFiles = std::map<std::string, std::string>;
@@ -35,40 +38,26 @@ using InputFiles = std::map<std::string, std::string>;
 class ResultFolder {
 public:
     explicit ResultFolder(const InputFiles& files = {}, const std::string& name = "result")
-        : root_(fs::temp_directory_path() / fs::unique_path("kx-linux-%%%%-%%%%-%%%%")),
-          source_(root_ / name) {
-        fs::create_directories(source_);
+        : source(root / name) {
+        fs::create_directories(source);
         write(files);
     }
-    ~ResultFolder() {
-        boost::system::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    ResultFolder(const ResultFolder&) = delete;
-    ResultFolder& operator=(const ResultFolder&) = delete;
 
-    std::string path() const { return source_.string(); }
-    void write(const std::string& name, const std::string& content) const { writeFile(source_ / name, content); }
+    std::string path() const { return source.string(); }
+    void write(const std::string& name, const std::string& content) const {
+        kxtest::writeFile(source / name, content);
+    }
     void write(const InputFiles& files) const {
         for (const auto& file : files)
             write(file.first, file.second);
     }
     void copy(const fs::path& sample, const std::string& name) const {
-        fs::copy_file(sample, source_ / name, fs::copy_option::overwrite_if_exists);
+        fs::copy_file(sample, source / name, fs::copy_option::overwrite_if_exists);
     }
 
 private:
-    fs::path root_;
-    fs::path source_;
-};
-
-// Local times in the expectations are UTC; each test runs in its own process.
-class UtcZone {
-public:
-    UtcZone() {
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
+    kxtest::TempFolder root{"kx-linux"};
+    fs::path source;
 };
 
 // One collector run over the given files.
@@ -76,7 +65,7 @@ template <typename Collector>
 tagWMISTRUCT collect(const InputFiles& files, Collector collector) {
     const ResultFolder folder(files);
     tagWMISTRUCT record;
-    TestableHW manager(folder.path(), record);
+    OpenHWManager manager(folder.path(), record);
     (manager.*collector)(record);
     return record;
 }

@@ -65,7 +65,7 @@ TEST_P(ReleaseText, GivesNameAndVersion) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, ReleaseText, ::testing::ValuesIn(kReleaseCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 TEST(ReleaseParser, MissingFileClearsEarlierResult) {
     const ResultFolder folder(InputFiles{{"os", "Fedora release 30\n"}});

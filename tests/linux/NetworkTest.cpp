@@ -12,7 +12,7 @@ namespace {
 using namespace linuxtest;
 
 tagWMINICSTRUCT onlyAdapter(const std::string& ipText, const std::string& nicText = "") {
-    const tagWMISTRUCT record = collect({{"nic_eth0", nicText}, {"ip_eth0", ipText}}, &TestableHW::loadNicInfo);
+    const tagWMISTRUCT record = collect({{"nic_eth0", nicText}, {"ip_eth0", ipText}}, &OpenHWManager::loadNicInfo);
     EXPECT_EQ(record.nics.size(), 1u);
     return record.nics.empty() ? tagWMINICSTRUCT() : record.nics.front();
 }
@@ -93,7 +93,7 @@ TEST_P(Addresses, LastLineOfEachKindWins) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxNetwork, Addresses, ::testing::ValuesIn(kAddressCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 // "net_N": gateway, name servers, DHCP and wireless as the script found them.
 struct ConfigurationCase {
@@ -130,7 +130,7 @@ TEST_P(Configuration, FillsGatewayNameServersDhcpAndWireless) {
     InputFiles files = {{"nic_eth0", ""}, {"ip_eth0", "inet 10.0.0.15/24 scope global\n"}};
     if (!c.text.empty())
         files["net_eth0"] = c.text;
-    const tagWMISTRUCT record = collect(files, &TestableHW::loadNicInfo);
+    const tagWMISTRUCT record = collect(files, &OpenHWManager::loadNicInfo);
     ASSERT_EQ(record.nics.size(), 1u);
     const tagWMINICSTRUCT& nic = record.nics[0];
     EXPECT_EQ(nic.defaultGateway, c.gateway);
@@ -143,7 +143,7 @@ TEST_P(Configuration, FillsGatewayNameServersDhcpAndWireless) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxNetwork, Configuration, ::testing::ValuesIn(kConfigurationCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 TEST(LinuxNetwork, MaskFromPrefixLengthShiftsModulo32) {
     const std::pair<std::string, std::string> cases[] = {
@@ -165,7 +165,7 @@ TEST(LinuxNetwork, InterfacesInNameOrderFromNicEntries) {
                                          {"nic", ""},                      // too short to name one
                                          {"nic_", ""},
                                          {"nics", ""}},
-                                        &TestableHW::loadNicInfo);
+                                        &OpenHWManager::loadNicInfo);
     std::vector<std::string> descriptions;
     for (const tagWMINICSTRUCT& nic : record.nics)
         descriptions.push_back(nic.description);
@@ -175,7 +175,7 @@ TEST(LinuxNetwork, InterfacesInNameOrderFromNicEntries) {
 
 TEST(LinuxNetwork, MissingSourceFolderGivesNoAdapter) {
     tagWMISTRUCT record;
-    TestableHW("/nonexistent/kx-linux/result", record).loadNicInfo(record);
+    OpenHWManager("/nonexistent/kx-linux/result", record).loadNicInfo(record);
     EXPECT_TRUE(record.nics.empty());
 }
 

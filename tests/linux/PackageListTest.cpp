@@ -28,7 +28,7 @@ enum class Reader { RestDists, Ubuntu };
 std::vector<Package> read(Reader reader, const InputFiles& files) {
     const ResultFolder folder(files);
     tagWMISTRUCT record;
-    TestableSW manager(folder.path(), record);
+    OpenSWManager manager(folder.path(), record);
     std::vector<tagAPPLIDATASTRUCT> out;
     if (reader == Reader::Ubuntu)
         manager.loadForUbuntu(out);
@@ -73,7 +73,7 @@ TEST_P(RestDists, OneRecordPerLineOfThreeFields) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxPackages, RestDists, ::testing::ValuesIn(kRestDistsCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 // Local times below are UTC: 2019-03-04 05:06:07 is 1551675967.
 const PackageCase kUbuntuCases[] = {
@@ -114,17 +114,17 @@ const PackageCase kUbuntuCases[] = {
 class Ubuntu : public ::testing::TestWithParam<PackageCase> {};
 
 TEST_P(Ubuntu, DatesFromInstallationLog) {
-    const UtcZone utc;
+    const kxtest::LocalZone utc;
     EXPECT_EQ(read(Reader::Ubuntu, GetParam().files), GetParam().packages);
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxPackages, Ubuntu, ::testing::ValuesIn(kUbuntuCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 TEST(LinuxPackages, AppendsToWhatTheListHolds) {
     const ResultFolder folder(InputFiles{{"app", "a 1 2\n"}});
     tagWMISTRUCT record;
-    TestableSW manager(folder.path(), record);
+    OpenSWManager manager(folder.path(), record);
     std::vector<tagAPPLIDATASTRUCT> out(1);
     manager.loadForRestDists(out);
     manager.loadForUbuntu(out);

@@ -71,7 +71,7 @@ const CpuCase kCpuCases[] = {
 class Processors : public ::testing::TestWithParam<CpuCase> {};
 
 TEST_P(Processors, OneEntryPerPackage) {
-    const tagWMISTRUCT record = collect({{"cpu", GetParam().text}}, &TestableHW::loadCpuInfo);
+    const tagWMISTRUCT record = collect({{"cpu", GetParam().text}}, &OpenHWManager::loadCpuInfo);
     std::vector<Cpu> cpus;
     for (const tagWMICPUSTRUCT& cpu : record.cpus)
         cpus.push_back({cpu.name, cpu.clockMhz, cpu.cores});
@@ -79,10 +79,10 @@ TEST_P(Processors, OneEntryPerPackage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxCpu, Processors, ::testing::ValuesIn(kCpuCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 TEST(LinuxCpu, MissingFileGivesNoEntry) {
-    EXPECT_TRUE(collect({}, &TestableHW::loadCpuInfo).cpus.empty());
+    EXPECT_TRUE(collect({}, &OpenHWManager::loadCpuInfo).cpus.empty());
 }
 
 struct MemoryCase {
@@ -104,7 +104,7 @@ const MemoryCase kMemoryCases[] = {
 class Memory : public ::testing::TestWithParam<MemoryCase> {};
 
 TEST_P(Memory, FirstLineTotal) {
-    const tagWMISTRUCT record = collect({{"mem", GetParam().text}}, &TestableHW::loadMemInfo);
+    const tagWMISTRUCT record = collect({{"mem", GetParam().text}}, &OpenHWManager::loadMemInfo);
     std::vector<uint32_t> sizes;
     for (const tagMEMORYSLOT& slot : record.memorySlots) {
         EXPECT_EQ(slot.name, "");
@@ -114,6 +114,6 @@ TEST_P(Memory, FirstLineTotal) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxMemory, Memory, ::testing::ValuesIn(kMemoryCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 } // namespace

@@ -25,7 +25,7 @@ TEST(LinuxDisks, DisksAndOpticalDrivesByType) {
                                device("lvm", "", "53687091200", "dm-0") + "\n" +
                                "KNAME=\"sdc\" MODEL=\"Other Order\" SIZE=\"1\" TYPE=\"disk\"\n" +
                                device("disk", "Windows Line", "2048", "sdd") + "\r\n"}},
-        &TestableHW::loadDiskInfo);
+        &OpenHWManager::loadDiskInfo);
 
     ASSERT_EQ(record.disks.size(), 3u);
     EXPECT_EQ(record.disks[0].name, "Samsung SSD 860");
@@ -47,7 +47,7 @@ TEST(LinuxDisks, DisksAndOpticalDrivesByType) {
 TEST(LinuxDisks, DiskWithoutModelIsNamedByItsKernelName) {
     const tagWMISTRUCT record = collect({{"physical_disk", device("disk", "", "274877906944", "vda") + "\n" +
                                                                device("rom", "", "1", "sr0") + "\n"}},
-                                        &TestableHW::loadDiskInfo);
+                                        &OpenHWManager::loadDiskInfo);
     ASSERT_EQ(record.disks.size(), 1u);
     EXPECT_EQ(record.disks[0].name, "vda");
     ASSERT_EQ(record.cdDrives.size(), 1u);
@@ -63,7 +63,7 @@ TEST(LinuxDisks, OverlongLineIsSkippedQuickly) {
     const tagWMISTRUCT record = collect(
         {{"physical_disk", device("disk", std::string(100000, 'M'), "1", "sda") + "\n" + crafted + "\n" +
                                device("disk", "Short", "2", "sdb") + "\n"}},
-        &TestableHW::loadDiskInfo);
+        &OpenHWManager::loadDiskInfo);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     ASSERT_EQ(record.disks.size(), 1u);
     EXPECT_EQ(record.disks[0].name, "Short");
@@ -91,7 +91,7 @@ TEST(LinuxVolumes, SevenSingleBlankFieldsAfterTheHeading) {
                           "/srv ext4 1 2 3 4% /dev/sdb1 extra\n"         // eight fields
                           "/media/usb vfat n/a 0 x 0% /dev/sdc1\r\n"     // not numbers; CR in field 7
                           "\n"}},
-        &TestableHW::loadPartitionInfo);
+        &OpenHWManager::loadPartitionInfo);
     std::vector<Volume> volumes;
     for (const tagWMIPATSTRUCT& volume : record.partitions) {
         EXPECT_EQ(volume.driveType, 3u);
@@ -102,9 +102,9 @@ TEST(LinuxVolumes, SevenSingleBlankFieldsAfterTheHeading) {
 }
 
 TEST(LinuxVolumes, HeadingAloneOrNoFileGivesNone) {
-    EXPECT_TRUE(collect({{"logical_disk", "/ ext4 1 2 3 4% /dev/sda1"}}, &TestableHW::loadPartitionInfo)
+    EXPECT_TRUE(collect({{"logical_disk", "/ ext4 1 2 3 4% /dev/sda1"}}, &OpenHWManager::loadPartitionInfo)
                     .partitions.empty());
-    EXPECT_TRUE(collect({}, &TestableHW::loadPartitionInfo).partitions.empty());
+    EXPECT_TRUE(collect({}, &OpenHWManager::loadPartitionInfo).partitions.empty());
 }
 
 struct VideoCase {
@@ -131,7 +131,7 @@ const VideoCase kVideoCases[] = {
 class Video : public ::testing::TestWithParam<VideoCase> {};
 
 TEST_P(Video, AdapterNameAfterFirstColonPastBusAddress) {
-    const tagWMISTRUCT record = collect({{"video", GetParam().text}}, &TestableHW::loadVgaInfo);
+    const tagWMISTRUCT record = collect({{"video", GetParam().text}}, &OpenHWManager::loadVgaInfo);
     std::vector<std::string> names;
     for (const tagMONITORSTRUCT& monitor : record.monitors) {
         EXPECT_EQ(monitor.vramKb + monitor.width + monitor.height + monitor.colorDepth, 0u);
@@ -141,6 +141,6 @@ TEST_P(Video, AdapterNameAfterFirstColonPastBusAddress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LinuxDisplay, Video, ::testing::ValuesIn(kVideoCases),
-                         [](const auto& info) { return std::string(info.param.what); });
+                         [](const auto& test) { return std::string(test.param.what); });
 
 } // namespace

@@ -95,7 +95,7 @@ TEST(DisplayReport, VideoFileOfTheSourceFolder) {
     TempFolder temp;
     const fs::path source = temp.folder("result");
     tagWMISTRUCT record;
-    MacHardware hw(source.string(), temp.path().string(), record);
+    OpenHWManager hw(source.string(), temp.path().string(), record);
     hw.loadVgaInfo_mac(record);
     EXPECT_TRUE(record.monitors.empty());
 

@@ -18,7 +18,7 @@ protected:
     TempFolder temp;
     fs::path source = temp.folder("result");
     tagWMISTRUCT unused;
-    MacHardware hw{source.string(), temp.path().string(), unused};
+    OpenHWManager hw{source.string(), temp.path().string(), unused};
 };
 
 TEST_F(Network, RealMiniReportHasNoAddressesSoNoAdapters) {

@@ -17,7 +17,7 @@ protected:
     TempFolder temp;
     fs::path source = temp.folder("result");
     tagWMISTRUCT record;
-    MacHardware hw{source.string(), temp.folder("out").string(), record};
+    OpenHWManager hw{source.string(), temp.folder("out").string(), record};
 };
 
 const std::string kUuid = entry("platform_UUID", str("00000000-1111-2222-3333-444444444444"));
@@ -46,7 +46,7 @@ TEST_F(SystemInfo, RealOverviewsGiveMachineAndProcessors) {
         REQUIRE_SAMPLE(macSample(sample.file));
         fs::copy_file(macSample(sample.file), source / "hardware.xml", fs::copy_options::overwrite_existing);
         tagWMISTRUCT fresh;
-        MacHardware manager(source.string(), temp.path().string(), fresh);
+        OpenHWManager manager(source.string(), temp.path().string(), fresh);
         manager.loadSysInfo_mac(fresh);
         ASSERT_EQ(fresh.systemInfo.size(), 1u);
         const tagWMIINFOSTRUCT& info = fresh.systemInfo[0];
@@ -74,7 +74,7 @@ TEST_F(SystemInfo, RealSystemVersionsGiveNameAndVersionNotTheSecurityResponse) {
         REQUIRE_SAMPLE(macSample(sample.file));
         fs::copy_file(macSample(sample.file), source / "os", fs::copy_options::overwrite_existing);
         tagWMISTRUCT fresh;
-        MacHardware(source.string(), temp.path().string(), fresh).loadSysInfo_mac(fresh);
+        OpenHWManager(source.string(), temp.path().string(), fresh).loadSysInfo_mac(fresh);
         ASSERT_EQ(fresh.systemInfo.size(), 1u);
         EXPECT_EQ(fresh.systemInfo[0].osName, sample.name);
         EXPECT_EQ(fresh.systemInfo[0].osVersion, sample.version);
@@ -213,7 +213,7 @@ TEST_F(SystemInfo, SourceFolderNamedUnlessResult) {
         const std::string sourceDir = temp.folder(c.folder).string(); // keeps a trailing "/"
         writeFile(fs::path(sourceDir) / "hardware.xml", report({dict({kUuid})}));
         tagWMISTRUCT fresh;
-        MacHardware(sourceDir, temp.path().string(), fresh).loadSysInfo_mac(fresh);
+        OpenHWManager(sourceDir, temp.path().string(), fresh).loadSysInfo_mac(fresh);
         ASSERT_EQ(fresh.systemInfo.size(), 1u);
         EXPECT_EQ(fresh.systemInfo[0].sourceFolderName, c.expected);
     }

@@ -11,7 +11,9 @@
 #include "tests/inventory/KxBytes.h"
 #include "tools/kxdump/KxReader.h"
 #include "tests/inventory/KxRecords.h"
-#include "tests/inventory/TestManagers.h"
+#include "tests/support/Files.h"
+#include "tests/support/OpenManagers.h"
+#include "tests/support/TempFolder.h"
 #include "common/Version.h"
 
 namespace fs = boost::filesystem;
@@ -27,7 +29,7 @@ struct DumpRun {
 
 class KxDump : public ::testing::Test {
 protected:
-    TempDir dir;
+    kxtest::TempFolder dir;
 
     DumpRun kxdump(const fs::path& file) { return kxdumpWith("'" + file.string() + "'"); }
 
@@ -39,13 +41,13 @@ protected:
         DumpRun run;
         const int rc = std::system(command.c_str());
         run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        run.out = readFile(dir / "stdout");
-        run.err = readFile(dir / "stderr");
+        run.out = kxtest::readFile(dir / "stdout");
+        run.err = kxtest::readFile(dir / "stderr");
         return run;
     }
 
     fs::path hardwareFile(tagWMISTRUCT record) {
-        TestHWManager manager("result", dir.path.string(), record);
+        kxtest::OpenHWManager manager("result", dir.path().string(), record);
         manager.SetVersion("1.0.0.2");
         manager.Header().startTime = 1000;
         manager.Header().endTime = 2000;
@@ -56,7 +58,7 @@ protected:
     fs::path softwareFile(const std::vector<tagAPPLIDATASTRUCT>& applications) {
         tagWMISTRUCT record;
         record.systemInfo = {mac01()};
-        TestSWManager manager("result", dir.path.string(), record);
+        kxtest::OpenSWManager manager("result", dir.path().string(), record);
         manager.SetVersion("1.0.0.2");
         manager.Header().startTime = 1000;
         manager.Header().endTime = 2000;
@@ -152,9 +154,9 @@ TEST_F(KxDump, SoftwareFileComesBackWithEveryField) {
 
 TEST_F(KxDump, OlderFormatVersionOmitsTheFieldsItLacks) {
     tagWMISTRUCT record = fullRecord();
-    TestHWManager manager("result", dir.path.string(), record);
+    kxtest::OpenHWManager manager("result", dir.path().string(), record);
     manager.encodeWithVersion(dir / "old.dat", 10003);
-    const json j = kx::readDataFile(readFile(dir / "old.dat"));
+    const json j = kx::readDataFile(kxtest::readFile(dir / "old.dat"));
     EXPECT_FALSE(j["header"].contains("machineUuid"));
     EXPECT_FALSE(j["header"].contains("extensionFlag"));
     EXPECT_FALSE(j["disks"][0].contains("diskText3"));
@@ -204,7 +206,7 @@ void PrintTo(const Malformed& c, std::ostream* os) { *os << c.what; }
 class KxDumpRefuses : public KxDump, public ::testing::WithParamInterface<Malformed> {};
 
 TEST_P(KxDumpRefuses, MalformedFileWithAMessageAndStatusOne) {
-    writeFile(dir / "bad.dat", GetParam().bytes);
+    kxtest::writeFile(dir / "bad.dat", GetParam().bytes);
     const DumpRun run = kxdump(dir / "bad.dat");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
@@ -304,19 +306,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "not a regular file"},
         NotAFile{"one byte over 64 MiB",
                  [](const fs::path& f) {
-                     writeFile(f, "");
+                     kxtest::writeFile(f, "");
                      fs::resize_file(f, (uint64_t(64) << 20) + 1); // sparse: nothing is written
                  },
                  "larger than 64 MiB"}));
 
 TEST_F(KxDump, LinkToADataFileIsFollowed) {
-    writeFile(dir / "good.dat", kValid);
+    kxtest::writeFile(dir / "good.dat", kValid);
     fs::create_symlink(dir / "good.dat", dir / "link.dat");
     EXPECT_EQ(kxdump(dir / "link.dat").status, 0);
 }
 
 TEST_F(KxDump, ValidSoftwareFixtureIsAccepted) { // the base of the refusal table
-    writeFile(dir / "good.dat", kValid);
+    kxtest::writeFile(dir / "good.dat", kValid);
     EXPECT_EQ(kxdump(dir / "good.dat").status, 0);
 }
 
@@ -325,7 +327,7 @@ TEST(KxReaderSeeds, EverySeedDecodes) {
     const fs::path seeds = fs::path(KX_SOURCE_DIR) / "tests/tools/kxdump_seeds";
     int count = 0;
     for (const auto& entry : fs::directory_iterator(seeds)) {
-        EXPECT_NO_THROW(kx::readDataFile(readFile(entry.path()))) << entry.path();
+        EXPECT_NO_THROW(kx::readDataFile(kxtest::readFile(entry.path()))) << entry.path();
         ++count;
     }
     EXPECT_GT(count, 0);
