@@ -25,10 +25,6 @@ inline fs::path linuxSample(const std::string& relative) { return fs::path(KX_SA
 
 using kxtest::OpenHWManager;
 using kxtest::OpenSWManager;
-// The names SamplesTest still uses for the same managers and zone.
-using TestableHW = kxtest::OpenHWManager;
-using TestableSW = kxtest::OpenSWManager;
-using UtcZone = kxtest::LocalZone;
 
 // The files the collection script would leave: name → content.
 using InputFiles = std::map<std::string, std::string>;

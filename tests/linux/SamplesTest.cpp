@@ -95,7 +95,7 @@ TEST_P(CpuSamples, OneEntryPerPackage) {
     const std::string text = kxtest::readFile(sample);
     ASSERT_TRUE(boost::algorithm::starts_with(text, "model name") || boost::algorithm::contains(text, "\nmodel name"))
         << "without \"model name\" lines the script adds them: a replay's case";
-    const tagWMISTRUCT record = collect({{"cpu", text}}, &TestableHW::loadCpuInfo);
+    const tagWMISTRUCT record = collect({{"cpu", text}}, &OpenHWManager::loadCpuInfo);
     ASSERT_EQ(record.cpus.size(), GetParam().packages);
     for (const tagWMICPUSTRUCT& cpu : record.cpus) {
         EXPECT_EQ(cpu.name, GetParam().name);
@@ -110,7 +110,7 @@ TEST(LinuxSamples, MeminfoTotal) {
     for (const char* file : {"facter-meminfo", "facter-meminfo-missing-MemAvailable"}) {
         const fs::path sample = linuxSample("meminfo") / file;
         REQUIRE_SAMPLE(sample);
-        const tagWMISTRUCT record = collect({{"mem", kxtest::readFile(sample)}}, &TestableHW::loadMemInfo);
+        const tagWMISTRUCT record = collect({{"mem", kxtest::readFile(sample)}}, &OpenHWManager::loadMemInfo);
         ASSERT_EQ(record.memorySlots.size(), 1u) << file;
         EXPECT_EQ(record.memorySlots[0].sizeKb, 4036680u) << file;
     }
