@@ -19,6 +19,7 @@
 #include "updater/DurableFile.h"
 #include "updater/File.h"
 #include "updater/Logger.h"
+#include "updater/Retries.h"
 #include "common/ModuleName.h"
 #include "updater/TestHook.h"
 #include "updater/Updater.h"
@@ -26,9 +27,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const int fileAttempts = 5;
-const unsigned downloadPauseSeconds = 10;
 
 bool SameDigest(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
@@ -58,9 +56,8 @@ bool IsProgram(const _updateListData& entry) {
 bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry) {
     std::string staged = StagedFile(entry);
     std::string path = modulesPath + "/" + PercentEncodeSegment(entry.name);
-    for (int attempt = 1;; ++attempt) {
+    for (Retry retry = Attempts(Retries::kModule);;) {
         std::string hash;
-        bool mismatch = false;
         bool transferred;
         {
             // The bytes go to disk while they arrive: making the file ready
@@ -70,6 +67,7 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
         }
         if (!refusal.empty())
             return false;
+        const bool last = retry.Last();
         if (transferred) {
             digests.Remember(staged, hash);
             if (SameDigest(hash, entry.hash)) {
@@ -81,21 +79,23 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
                     return true;
                 return DownloadFailed(entry, "ver unmatch:[" + version + "]");
             }
-            mismatch = true;
-        } else if (downloader.responseCode == 404) {
-            return DownloadFailed(entry, "not found");
-        } else if (downloader.responseCode >= 400 && downloader.responseCode < 500) {
-            // Refused: asking again gets the same answer.
-            return DownloadFailed(entry, "http err:" + std::to_string(downloader.responseCode));
-        }
-        if (attempt == fileAttempts || OutOfTime()) {
-            if (mismatch)
+            if (last)
                 return DownloadFailed(entry, "hash unmatch");
-            if (downloader.responseCode >= 400)
-                return DownloadFailed(entry, "http err:" + std::to_string(downloader.responseCode));
-            return DownloadFailed(entry, "connect err:" + std::to_string(downloader.error));
+        } else {
+            switch (Retries::Judge(downloader, last)) {
+            case Retries::Failure::NotFound:
+                return DownloadFailed(entry, "not found");
+            case Retries::Failure::HttpError:
+                // A refusal (4xx): asking again gets the same answer.
+                return DownloadFailed(entry,
+                                      "http err:" + std::to_string(downloader.responseCode));
+            case Retries::Failure::ConnectError:
+                return DownloadFailed(entry, "connect err:" + std::to_string(downloader.error));
+            case Retries::Failure::TryAgain:
+                break;
+            }
         }
-        sleep(downloadPauseSeconds);
+        retry.Pause();
     }
 }
 

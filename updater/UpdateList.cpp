@@ -11,6 +11,7 @@
 #include "updater/Downloader.h"
 #include "updater/File.h"
 #include "updater/Logger.h"
+#include "updater/Retries.h"
 #include "updater/Sha256.h"
 #include "updater/Updater.h"
 
@@ -18,9 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const int listAttempts = 5;
-const unsigned listPauseSeconds = 5;
-const int hashAttempts = 4;
 const char* const listFileName = "list.txt";
 
 bool Exists(const std::string& path) {
@@ -28,17 +26,9 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::status(path, error));
 }
 
-// The server answered and will answer the same again (4xx): no retry. A 5xx
-// may pass and is tried again like a failed connection.
-bool ClientError(const Downloader& downloader) {
-    return downloader.responseCode >= 400 && downloader.responseCode < 500;
-}
-
 } // namespace
 
 bool Updater::DownloadList() {
-    // The fifth attempt is the last, and so is any once the run is out of time.
-    auto LastAttempt = [this](int attempt) { return attempt == listAttempts || OutOfTime(); };
     if (server.empty()) {
         Logger::Write("DownloadList: server empty");
         return false;
@@ -53,7 +43,7 @@ bool Updater::DownloadList() {
 
     // The list's digests are taken while its bytes arrive.
     std::string listHash, listSha256;
-    for (int attempt = 1;; ++attempt) {
+    for (Retry retry = Attempts(Retries::kList);;) {
         listHash.clear();
         Sha256 sha;
         if (downloader.DownloadtoFile(listPath, listFile, &listHash, Downloader::Fetch::List,
@@ -64,53 +54,60 @@ bool Updater::DownloadList() {
             listSha256 = sha.Finish();
             break;
         }
-        if (downloader.responseCode == 404) {
+        switch (Retries::Judge(downloader, retry.Last())) {
+        case Retries::Failure::NotFound:
             Logger::Write("DownloadList: not found: %s", listPath.c_str());
             return false;
-        }
-        if (ClientError(downloader) || (LastAttempt(attempt) && downloader.responseCode >= 400)) {
+        case Retries::Failure::HttpError:
             Logger::Write("DownloadList: http err:%d", downloader.responseCode);
             return false;
-        }
-        if (LastAttempt(attempt)) {
+        case Retries::Failure::ConnectError:
             Logger::Write("DownloadList: connect err:%d %s", downloader.error,
                           downloader.reason.c_str());
             return false;
+        case Retries::Failure::TryAgain:
+            break;
         }
-        sleep(listPauseSeconds);
+        retry.Pause();
     }
     Logger::Write("DownloadList: hash:%s", listHash.c_str());
     if (!VerifyList(listSha256))
         return false;
 
-    for (int attempt = 1;; ++attempt) {
+    for (Retry retry = Attempts(Retries::kList);;) {
         std::string served;
-        if (downloader.Download(listHashPath, served, TransferPolicy::kDigestBytes)) {
+        const bool fetched =
+            downloader.Download(listHashPath, served, TransferPolicy::kDigestBytes);
+        const bool last = retry.Last();
+        if (fetched) {
             if (strcasecmp(served.c_str(), listHash.c_str()) == 0 &&
                 served.size() == listHash.size()) {
                 Logger::Write("DownloadList Hash: %s", served.c_str());
                 return true;
             }
-            if (LastAttempt(attempt)) {
+            if (last) {
                 Logger::Write("DownloadList Hash: unmatch");
                 return false;
             }
+            // A digest that differs is fetched again at once.
+            retry.Again();
             continue;
         }
-        if (downloader.responseCode == 404) {
+        switch (Retries::Judge(downloader, last)) {
+        case Retries::Failure::NotFound:
             Logger::Write("DownloadList Hash: not found");
             return false;
-        }
-        if (ClientError(downloader) || (LastAttempt(attempt) && downloader.responseCode >= 400)) {
+        case Retries::Failure::HttpError:
             Logger::Write("DownloadList Hash: http err:%d", downloader.responseCode);
             return false;
-        }
-        if (LastAttempt(attempt)) {
+        case Retries::Failure::ConnectError:
             Logger::Write("DownloadList Hash: connect err:%d %s", downloader.error,
                           downloader.reason.c_str());
             return false;
+        case Retries::Failure::TryAgain:
+            break;
         }
-        sleep(listPauseSeconds);
+        retry.Pause();
     }
 }
 
@@ -143,9 +140,9 @@ bool Updater::CheckList() {
         }
         if (entry.version == "0") {
             std::string hash;
-            for (int attempt = 0; attempt < hashAttempts; ++attempt) {
+            for (Retry retry(Retries::kInstalledDigest, sleep);; retry.Pause()) {
                 hash.clear();
-                if (digests.GetFile(installed, hash))
+                if (digests.GetFile(installed, hash) || retry.Last())
                     break;
             }
             if (strcasecmp(hash.c_str(), entry.hash.c_str()) != 0) {

@@ -9,17 +9,11 @@
 
 #include "updater/Downloader.h"
 #include "updater/Logger.h"
+#include "updater/Retries.h"
 #include "updater/Updater.h"
 #include "updater/UpdateVerifier.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-const int manifestAttempts = 5;
-const unsigned manifestPauseSeconds = 5;
-
-} // namespace
 
 bool Updater::Refuse(const std::string& reason) {
     Logger::Write("Verify: refused: %s", reason.c_str());
@@ -39,16 +33,17 @@ bool Updater::VerifyManifest(Downloader& downloader) {
     if (manifestPath.empty())
         return Refuse("no manifest (Update/Manifest is empty)");
     std::string text;
-    for (int attempt = 1;; ++attempt) {
+    // Any answer but a 404 is tried again.
+    for (Retry retry = Attempts(Retries::kManifest);;) {
         text.clear();
         if (downloader.Download(manifestPath, text, maxManifestBytes))
             break;
         if (downloader.responseCode == 404)
             return Refuse("manifest not found: " + manifestPath);
-        if (attempt == manifestAttempts)
+        if (retry.Last())
             return Refuse("manifest connect err:" + std::to_string(downloader.error) + " " +
                           downloader.reason);
-        sleep(manifestPauseSeconds);
+        retry.Pause();
     }
     if (!checked->CheckManifest(text, std::time(nullptr), reason))
         return Refuse(reason);

@@ -8,6 +8,7 @@
 #include "updater/Downloader.h"
 #include "common/LogText.h"
 #include "updater/Logger.h"
+#include "updater/Retries.h"
 #include "common/PrivateFile.h"
 #include "updater/Updater.h"
 
@@ -15,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const int reportAttempts = 5;
-const unsigned reportPauseSeconds = 1;
 const char* const exePathMark = "[EXEPATH]";
 
 std::string ReplaceAll(std::string text, const std::string& mark, const std::string& value) {
@@ -62,26 +61,26 @@ bool Updater::Complete() {
     std::string path = completePath + "/" + std::to_string(hostId) + "/" + installedVersion;
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
     std::string text;
-    for (int attempt = 1;; ++attempt) {
+    // Once the run is out of time the report still gets its one attempt.
+    for (Retry retry = Attempts(Retries::kReport);;) {
         if (downloader.Download(path, text)) {
             Logger::Write("Complete: %s", LogText::OneLine(text).c_str());
             return true;
         }
-        if (downloader.responseCode == 404) {
+        switch (Retries::Judge(downloader, retry.Last())) {
+        case Retries::Failure::NotFound:
             Logger::Write("Complete: not found");
             return false;
-        }
-        // A refusal (4xx) is not tried again; a server error (5xx) is.
-        bool refused = downloader.responseCode >= 400 && downloader.responseCode < 500;
-        if (refused || ((attempt == reportAttempts || OutOfTime()) && downloader.responseCode >= 400)) {
+        case Retries::Failure::HttpError:
             Logger::Write("Complete: http err:%d", downloader.responseCode);
             return false;
-        }
-        if (attempt == reportAttempts || OutOfTime()) {
+        case Retries::Failure::ConnectError:
             Logger::Write("Complete: connect err:%d", downloader.error);
             return false;
+        case Retries::Failure::TryAgain:
+            break;
         }
-        sleep(reportPauseSeconds);
+        retry.Pause();
     }
 }
 

@@ -82,6 +82,10 @@ bool Updater::OutOfTime() const {
     return std::chrono::steady_clock::now() - runStarted >= runBudget;
 }
 
+Retry Updater::Attempts(const RetryPlan& steps) const {
+    return Retry(steps, sleep, [this] { return OutOfTime(); });
+}
+
 Updater::~Updater() {
     // A run that ended early on an exception still leaves its status.
     if (status.started != 0 && !statusWritten) {

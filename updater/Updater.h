@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Retry.h"
 #include "updater/DigestCache.h"
 #include "updater/Downloader.h"
 #include "updater/Journal.h"
@@ -149,6 +150,8 @@ private:
     std::chrono::steady_clock::time_point runStarted = std::chrono::steady_clock::now();
     std::chrono::seconds runBudget = kRunBudget;
     bool OutOfTime() const;
+    // The attempts of one request after `steps`, on the run's pauses and clock.
+    Retry Attempts(const RetryPlan& steps) const;
     UpdateStatus status;
     bool statusWritten = false;
     DigestCache digests;
