@@ -1,15 +1,19 @@
 #include "updater/CProcess.h"
 
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "common/Portable.h"
 
 #ifdef __APPLE__
 #include <libproc.h>
@@ -171,4 +175,39 @@ bool Process::KillByName(const char* name, std::chrono::milliseconds grace) {
 
 int Process::StopService(const char* name) {
     return Create((serviceStop + Quoted(name)).c_str(), false);
+}
+
+int Process::StartDetached(const std::string& program) {
+    int report[2];
+    if (int failed = Portable::PipeCloseOnExec(report))
+        return failed;
+    std::string argument = "tmp";
+    char* argv[] = {const_cast<char*>(program.c_str()), &argument[0], nullptr};
+    pid_t child = ::fork();
+    if (child < 0) {
+        int code = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return code;
+    }
+    if (child == 0) {
+        ::close(report[0]);
+        std::signal(SIGCHLD, SIG_IGN);
+        ::execv(argv[0], argv);
+        int code = errno;
+        ssize_t ignored = ::write(report[1], &code, sizeof code);
+        (void)ignored;
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int code = 0;
+    ssize_t got;
+    do
+        got = ::read(report[0], &code, sizeof code);
+    while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    if (got != static_cast<ssize_t>(sizeof code))
+        return 0;
+    ::waitpid(child, nullptr, 0);
+    return code;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Running the configured stop and start commands.
+// Running the configured stop and start commands, and starting the updater's copy.
 
 #include <chrono>
+#include <string>
 
 class Process {
 public:
@@ -27,4 +28,9 @@ public:
     // ("systemctl stop NAME"; on macOS "launchctl bootout system/NAME"), the
     // name passed as one argument; returns as Create.
     static int StopService(const char* name);
+
+    // Starts `program` with the single argument "tmp" and leaves it running on
+    // its own, with SIGCHLD ignored. Returns 0, or the errno of the failed fork
+    // or execution (reported back through a pipe closed by a successful exec).
+    static int StartDetached(const std::string& program);
 };

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "updater/Sha256.h"
 #include "updater/SigningKey.h"
 
 using Json = nlohmann::json;
@@ -16,15 +17,7 @@ const std::size_t signatureBytes = 64;
 const int maxDepth = 3;
 
 bool IsSha256Hex(const Json& value) {
-    if (!value.is_string())
-        return false;
-    const std::string& text = value.get_ref<const std::string&>();
-    if (text.size() != 64)
-        return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c)) && (c < 'a' || c > 'f'))
-            return false;
-    return true;
+    return value.is_string() && Sha256::IsDigestText(value.get_ref<const std::string&>());
 }
 
 // True when `object` is an object with exactly the keys given.

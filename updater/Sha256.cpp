@@ -1,5 +1,7 @@
 #include "updater/Sha256.h"
 
+#include <cctype>
+
 #include <openssl/evp.h>
 
 Sha256::Sha256() : context(EVP_MD_CTX_new()), started(false) {
@@ -34,4 +36,13 @@ std::string Sha256::Of(const std::string& bytes) {
     Sha256 sha;
     sha.Update(bytes.data(), bytes.size());
     return sha.Finish();
+}
+
+bool Sha256::IsDigestText(const std::string& text) {
+    if (text.size() != 64)
+        return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)) && (c < 'a' || c > 'f'))
+            return false;
+    return true;
 }

@@ -22,6 +22,8 @@ public:
 
     // The digest text of `bytes`.
     static std::string Of(const std::string& bytes);
+    // True when `text` has the digest text's form: 64 lower-case hexadecimal characters.
+    static bool IsDigestText(const std::string& text);
 
 private:
     evp_md_ctx_st* context;

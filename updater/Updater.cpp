@@ -1,21 +1,17 @@
 #include "updater/Updater.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "common/IniWrapXml.h"
+#include "updater/CProcess.h"
 #include "common/KnownSettings.h"
 #include "updater/Logger.h"
-#include "common/Portable.h"
 
 namespace fs = std::filesystem;
 
@@ -23,44 +19,6 @@ namespace {
 
 const int valueSize = 1024;
 const int maxCommands = 9;
-
-// Starts `program` with the single argument "tmp" and leaves it running on
-// its own, with SIGCHLD ignored. Returns 0, or the errno of the failed fork
-// or execution (reported back through a pipe closed by a successful exec).
-int StartDetached(const std::string& program) {
-    int report[2];
-    if (int failed = Portable::PipeCloseOnExec(report))
-        return failed;
-    std::string argument = "tmp";
-    char* argv[] = {const_cast<char*>(program.c_str()), &argument[0], nullptr};
-    pid_t child = ::fork();
-    if (child < 0) {
-        int code = errno;
-        ::close(report[0]);
-        ::close(report[1]);
-        return code;
-    }
-    if (child == 0) {
-        ::close(report[0]);
-        std::signal(SIGCHLD, SIG_IGN);
-        ::execv(argv[0], argv);
-        int code = errno;
-        ssize_t ignored = ::write(report[1], &code, sizeof code);
-        (void)ignored;
-        ::_exit(127);
-    }
-    ::close(report[1]);
-    int code = 0;
-    ssize_t got;
-    do
-        got = ::read(report[0], &code, sizeof code);
-    while (got < 0 && errno == EINTR);
-    ::close(report[0]);
-    if (got != static_cast<ssize_t>(sizeof code))
-        return 0;
-    ::waitpid(child, nullptr, 0);
-    return code;
-}
 
 bool IsWithin(const fs::path& path, const fs::path& root) {
     auto [rootEnd, pathAt] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
@@ -176,7 +134,7 @@ bool Updater::LaunchOwn(std::string& message) {
         message = "LaunchOwn: cannot copy " + source.string() + ": " + error.message();
         return false;
     }
-    int code = StartDetached(target.string());
+    int code = Process::StartDetached(target.string());
     message = std::strerror(code);
     return code == 0;
 }

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "updater/Sha256.h"
+
 namespace fs = std::filesystem;
 
 const char* const VerifyState::fileName = "update.state";
@@ -27,15 +29,6 @@ bool WriteAll(int fd, const std::string& content) {
             return false;
         done += static_cast<std::size_t>(put);
     }
-    return true;
-}
-
-bool IsHex64(const std::string& text) {
-    if (text.size() != 64)
-        return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c)) && (c < 'a' || c > 'f'))
-            return false;
     return true;
 }
 
@@ -68,7 +61,7 @@ bool VerifyState::Read(const std::string& dir, std::string& reason) {
         number = text.substr(versionKey.size(), keyAt - versionKey.size());
         digest = text.substr(keyAt + manifestKey.size());
         digest.pop_back();
-        ok = !number.empty() && number.size() <= 19 && number[0] != '0' && IsHex64(digest);
+        ok = !number.empty() && number.size() <= 19 && number[0] != '0' && Sha256::IsDigestText(digest);
         for (char c : number)
             ok = ok && std::isdigit(static_cast<unsigned char>(c));
     }
