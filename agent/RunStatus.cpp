@@ -1,8 +1,6 @@
 #include "agent/RunStatus.h"
 
-#include <nlohmann/json.hpp>
-
-#include "common/PrivateFile.h"
+#include "common/StatusFile.h"
 
 const char* RunStatus::Text(RunOutcome outcome) {
     switch (outcome) {
@@ -27,14 +25,9 @@ std::string RunStatus::ToJson() const {
                          {"http_status", file.httpStatus},
                          {"curl_code", file.curlCode},
                          {"error", file.error}});
-    nlohmann::ordered_json status = {{"program", "KX_InventoryAGT"},
-                                     {"version", version},
-                                     {"started", PrivateFile::IsoTime(started)},
-                                     {"ended", PrivateFile::IsoTime(ended)},
-                                     {"outcome_code", static_cast<int>(outcome)},
-                                     {"outcome", Text(outcome)},
-                                     {"detail", detail},
-                                     {"files", files}};
+    nlohmann::ordered_json status = StatusFile::Open(
+        {"KX_InventoryAGT", version, started, ended, static_cast<int>(outcome), Text(outcome), detail});
     // Texts from outside (server answers, file names) need not be UTF-8.
-    return status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    status["files"] = files;
+    return StatusFile::Text(status);
 }

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/LocalTime.h"
+
 namespace fs = std::filesystem;
 
 namespace PrivateFile {
@@ -118,11 +120,7 @@ bool MakeFolder(const std::string& path, std::string* error) {
 }
 
 std::string IsoTime(std::time_t when) {
-    std::tm local{};
-    ::localtime_r(&when, &local);
-    char text[40];
-    std::size_t size = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string result(text, size);
+    std::string result = LocalTime::Format(when, "%Y-%m-%dT%H:%M:%S%z");
     // "+0900" → "+09:00"
     if (result.size() >= 5)
         result.insert(result.size() - 2, ":");

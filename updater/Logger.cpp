@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -12,6 +11,7 @@
 #include <boost/log/sinks/text_file_backend.hpp>
 #include <boost/log/trivial.hpp>
 
+#include "common/LocalTime.h"
 #include "common/LogRetention.h"
 #include "common/PrivateFile.h"
 #include "common/LogText.h"
@@ -26,15 +26,6 @@ const char* const filePattern = "updatelog/kxupd_%Y%m%d.log";
 const char* const filePrefix = "kxupd_";
 const std::uintmax_t maxStoredBytes = 104857600;
 
-std::string LocalTime(const char* pattern) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char text[80];
-    std::size_t size = std::strftime(text, sizeof text, pattern, &local);
-    return std::string(text, size);
-}
-
 } // namespace
 
 void Logger::Delete() {
@@ -45,7 +36,7 @@ void Logger::Delete() {
         return;
     }
     // The newest 30 days stay; today's file is never deleted.
-    LogRetention::Prune(logDir, filePrefix, LocalTime(filePattern + std::strlen(logDir) + 1));
+    LogRetention::Prune(logDir, filePrefix, LocalTime::Now(filePattern + std::strlen(logDir) + 1));
 }
 
 void Logger::Start(bool) {
@@ -76,10 +67,10 @@ int Logger::Write(const char* format, ...) {
 int Logger::WriteV(int, const char* format, va_list arguments) {
     char message[200];
     std::vsnprintf(message, sizeof message, format, arguments);
-    std::string stamp = LocalTime("%Y/%m/%d %H:%M:%S");
+    std::string stamp = LocalTime::Now("%Y/%m/%d %H:%M:%S");
     // The sink opens the day's file with the process's umask: create it
     // first, readable by the owner only (the log names the server and paths).
-    PrivateFile::Touch(LocalTime(filePattern));
+    PrivateFile::Touch(LocalTime::Now(filePattern));
     char line[1100];
     // Whatever the message holds stays on its one line.
     std::string text = LogText::EscapeControls(message);
@@ -91,7 +82,7 @@ int Logger::WriteV(int, const char* format, va_list arguments) {
 void Logger::Stop() { boost::log::core::get()->remove_all_sinks(); }
 
 void Logger::Get(std::string& text) {
-    std::string name = LocalTime(filePattern);
+    std::string name = LocalTime::Now(filePattern);
     std::error_code error;
     std::uintmax_t size = fs::file_size(name, error);
     if (error)

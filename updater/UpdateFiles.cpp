@@ -10,17 +10,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
+#include "common/LocalTime.h"
+#include "common/ModuleName.h"
 #include "updater/Downloader.h"
 #include "updater/DurableFile.h"
 #include "updater/File.h"
 #include "updater/Logger.h"
 #include "updater/Retries.h"
-#include "common/ModuleName.h"
 #include "updater/TestHook.h"
 #include "updater/Updater.h"
 
@@ -32,14 +32,8 @@ bool SameDigest(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
-std::string BackupStem() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char stem[32];
-    std::strftime(stem, sizeof stem, "%Y%m%d%H%M", &local);
-    return stem;
-}
+// A backup's name when the installed file has no version: the local time to the minute.
+std::string BackupStem() { return LocalTime::Now("%Y%m%d%H%M"); }
 
 // The updater and the agent are never removed by an entry that only stages
 // them: a machine without either is lost to the fleet.

@@ -1,8 +1,6 @@
 #include "updater/UpdateStatus.h"
 
-#include <nlohmann/json.hpp>
-
-#include "common/PrivateFile.h"
+#include "common/StatusFile.h"
 #include "common/Version.h"
 
 const char* UpdateStatus::Text(UpdateOutcome outcome) {
@@ -43,15 +41,10 @@ std::string UpdateStatus::ToJson() const {
                         {"dir", entry.dir},
                         {"result", entry.result},
                         {"detail", entry.detail}});
-    nlohmann::ordered_json status = {{"program", "KX_Updater"},
-                                     {"version", KX_VERSION},
-                                     {"started", PrivateFile::IsoTime(started)},
-                                     {"ended", PrivateFile::IsoTime(ended)},
-                                     {"outcome_code", static_cast<int>(outcome)},
-                                     {"outcome", Text(outcome)},
-                                     {"detail", detail},
-                                     {"log_upload", logUpload},
-                                     {"entries", list}};
+    nlohmann::ordered_json status = StatusFile::Open(
+        {"KX_Updater", KX_VERSION, started, ended, static_cast<int>(outcome), Text(outcome), detail});
+    status["log_upload"] = logUpload;
     // Names from the server's list need not be UTF-8.
-    return status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    status["entries"] = list;
+    return StatusFile::Text(status);
 }
