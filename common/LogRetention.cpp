@@ -1,10 +1,10 @@
 #include "common/LogRetention.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
-namespace fs = std::filesystem;
+#include <boost/filesystem.hpp>
+
+namespace fs = boost::filesystem;
 
 namespace LogRetention {
 
@@ -22,17 +22,17 @@ std::vector<std::string> Expired(std::vector<std::string> names, const std::stri
 void Prune(const std::string& folder, const std::string& prefix, const std::string& today,
            std::size_t kept) {
     std::vector<std::string> names;
-    std::error_code error;
+    boost::system::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code statusError;
-        if (it->is_directory(statusError))
+        boost::system::error_code statusError;
+        if (fs::is_directory(it->status(statusError)))
             continue;
         std::string name = it->path().filename().string();
         if (name.compare(0, prefix.size(), prefix) == 0)
             names.push_back(name);
     }
     for (const std::string& name : Expired(names, today, kept)) {
-        std::error_code ignored;
+        boost::system::error_code ignored;
         fs::remove(fs::path(folder) / name, ignored);
     }
 }

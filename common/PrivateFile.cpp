@@ -6,12 +6,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include <boost/filesystem.hpp>
 
 #include "common/LocalTime.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 namespace PrivateFile {
 
@@ -98,7 +98,7 @@ bool ReplaceAtomically(const std::string& path, const std::string& text, std::st
 }
 
 bool MakeFolder(const std::string& path, std::string* error) {
-    std::error_code status;
+    boost::system::error_code status;
     fs::file_status found = fs::status(path, status);
     if (fs::is_directory(found))
         return true;

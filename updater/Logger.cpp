@@ -2,10 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <system_error>
 
+#include <boost/filesystem.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/sinks/sync_frontend.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
@@ -16,7 +15,7 @@
 #include "common/PrivateFile.h"
 #include "common/LogText.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 namespace sinks = boost::log::sinks;
 
 namespace {
@@ -29,7 +28,7 @@ const std::uintmax_t maxStoredBytes = 104857600;
 } // namespace
 
 void Logger::Delete() {
-    std::error_code error;
+    boost::system::error_code error;
     fs::file_status status = fs::status(logDir, error);
     if (error || !fs::exists(status)) {
         PrivateFile::MakeFolder(logDir);
@@ -83,7 +82,7 @@ void Logger::Stop() { boost::log::core::get()->remove_all_sinks(); }
 
 void Logger::Get(std::string& text) {
     std::string name = LocalTime::Now(filePattern);
-    std::error_code error;
+    boost::system::error_code error;
     std::uintmax_t size = fs::file_size(name, error);
     if (error)
         return;

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <set>
-#include <system_error>
+
+#include <boost/filesystem.hpp>
 
 #include "common/LocalTime.h"
 #include "common/ModuleName.h"
@@ -24,7 +24,7 @@
 #include "updater/TestHook.h"
 #include "updater/Updater.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 namespace {
 
@@ -101,7 +101,7 @@ bool Updater::DownloadFailed(const _updateListData& entry, const std::string& te
 
 bool Updater::DownloadFiles() {
     Logger::Write("DownloadFiles: %d file(s)", static_cast<int>(updateEntries.size()));
-    std::error_code error;
+    boost::system::error_code error;
     fs::create_directory(fs::path(StagingDir()) / "modules", error);
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
     downloadedEntries.clear();
@@ -136,7 +136,7 @@ bool Updater::DownloadFiles() {
 // program and 0644 for anything else.
 bool Updater::MakeReady(const Placement& file, bool keepStaged) {
     fs::path dir = fs::path(file.target).parent_path();
-    std::error_code error;
+    boost::system::error_code error;
     if (!fs::is_directory(dir, error))
         fs::create_directory(dir, error);
     durable::RemoveFile(file.ready);
@@ -170,7 +170,7 @@ bool Updater::PrepareFiles() {
         std::string target;
         if (!InstalledFile(entry, "PrepareFiles", target) || !targets.insert(target).second)
             continue;
-        std::error_code error;
+        boost::system::error_code error;
         bool installed = fs::exists(fs::status(target, error));
         if (entry.skipReplace && (!installed || IsProgram(entry)))
             continue;

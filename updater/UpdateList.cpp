@@ -4,9 +4,9 @@
 #include <strings.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <fstream>
-#include <system_error>
+
+#include <boost/filesystem.hpp>
 
 #include "updater/Downloader.h"
 #include "updater/File.h"
@@ -15,14 +15,14 @@
 #include "updater/Sha256.h"
 #include "updater/Updater.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 namespace {
 
 const char* const listFileName = "list.txt";
 
 bool Exists(const std::string& path) {
-    std::error_code error;
+    boost::system::error_code error;
     return fs::exists(fs::status(path, error));
 }
 
@@ -34,7 +34,7 @@ bool Updater::DownloadList() {
         return false;
     }
     Logger::Write("DownloadList: from:%s port:%d ssl:%d", server.c_str(), port, ssl ? 1 : 0);
-    std::error_code error;
+    boost::system::error_code error;
     fs::create_directory(StagingDir(), error);
     std::string listFile = (fs::path(StagingDir()) / listFileName).string();
     Downloader downloader(server, static_cast<unsigned>(port), ssl);
@@ -113,7 +113,7 @@ bool Updater::DownloadList() {
 
 bool Updater::ReadList() {
     listEntries.clear();
-    std::ifstream list(fs::path(StagingDir()) / listFileName, std::ios::binary);
+    std::ifstream list((fs::path(StagingDir()) / listFileName).string(), std::ios::binary);
     if (list)
         listEntries = ParseList(list);
     return VerifyEntries();

@@ -4,8 +4,8 @@
 // before anything in the installation changes.
 
 #include <ctime>
-#include <filesystem>
-#include <system_error>
+
+#include <boost/filesystem.hpp>
 
 #include "updater/Downloader.h"
 #include "updater/Logger.h"
@@ -13,7 +13,7 @@
 #include "updater/Updater.h"
 #include "updater/UpdateVerifier.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 bool Updater::Refuse(const std::string& reason) {
     Logger::Write("Verify: refused: %s", reason.c_str());
@@ -91,7 +91,7 @@ bool Updater::RefuseFiles(const _updateListData& entry) {
     // Nothing this run downloaded stays staged.
     downloadedEntries.push_back(entry);
     for (const _updateListData& downloaded : downloadedEntries) {
-        std::error_code error;
+        boost::system::error_code error;
         fs::remove(StagedFile(downloaded), error);
     }
     downloadedEntries.clear();

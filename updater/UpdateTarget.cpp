@@ -2,7 +2,8 @@
 // the completion report after it, and the log upload at the end of the run.
 
 #include <ctime>
-#include <filesystem>
+
+#include <boost/filesystem.hpp>
 
 #include "updater/CProcess.h"
 #include "updater/Downloader.h"
@@ -12,7 +13,7 @@
 #include "common/PrivateFile.h"
 #include "updater/Updater.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 namespace {
 

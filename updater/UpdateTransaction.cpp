@@ -14,9 +14,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <set>
-#include <system_error>
+
+#include <boost/filesystem.hpp>
 
 #include "updater/DurableFile.h"
 #include "updater/Logger.h"
@@ -25,7 +25,7 @@
 #include "updater/TestHook.h"
 #include "updater/Updater.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 namespace {
 
@@ -95,8 +95,8 @@ bool Updater::BackupFiles() {
     std::string backupDir = (fs::path(workDir) / "backup").string();
     // The old files are the owner's only, as the installed ones may not be.
     PrivateFile::MakeFolder(backupDir);
-    std::error_code error;
-    fs::permissions(backupDir, fs::perms::owner_all, fs::perm_options::replace, error);
+    boost::system::error_code error;
+    fs::permissions(backupDir, fs::owner_all, error);
     for (const Placement& file : plan) {
         if (file.backup.empty())
             continue;

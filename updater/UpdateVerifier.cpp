@@ -1,19 +1,19 @@
 #include "updater/UpdateVerifier.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <set>
-#include <system_error>
 #include <utility>
 
-namespace fs = std::filesystem;
+#include <boost/filesystem.hpp>
+
+namespace fs = boost::filesystem;
 
 const char* const UpdateVerifier::keyFileName = "update.pub";
 
 bool UpdateVerifier::Enabled(const std::string& workDir) {
-    std::error_code error;
+    boost::system::error_code error;
     fs::file_status status = fs::symlink_status(fs::path(workDir) / keyFileName, error);
-    return status.type() != fs::file_type::not_found;
+    return status.type() != fs::file_not_found;
 }
 
 bool UpdateVerifier::Start(const std::string& dir, std::string& reason) {

@@ -5,15 +5,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include <boost/filesystem.hpp>
 
 #include "common/IniWrapXml.h"
 #include "updater/CProcess.h"
 #include "common/KnownSettings.h"
 #include "updater/Logger.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 namespace {
 
@@ -54,7 +54,7 @@ Updater::~Updater() {
 }
 
 bool Updater::Init() {
-    std::error_code error;
+    boost::system::error_code error;
     workDir = fs::current_path(error).string();
     std::string config = (fs::path(workDir) / "config.ini").string();
     std::string update = (fs::path(workDir) / iniFileName).string();
@@ -121,7 +121,7 @@ void Updater::ReadCommands(const char* section, std::vector<std::string>& comman
 }
 
 bool Updater::LaunchOwn(std::string& message) {
-    std::error_code error;
+    boost::system::error_code error;
     fs::path here = fs::current_path(error);
     fs::path source = here / "KX_Updater";
     fs::path target = here / "tmp_Updater.exe";
@@ -167,7 +167,7 @@ bool Updater::InstalledFile(const _updateListData& entry, const char* step, std:
 
     const char* reason = UntrustedPathReason(entry);
     if (!reason) {
-        std::error_code rootError, pathError, linkError;
+        boost::system::error_code rootError, pathError, linkError;
         fs::path root = fs::canonical(workDir, rootError);
         fs::path real = fs::weakly_canonical(installed, pathError);
         bool dangling = fs::is_symlink(fs::symlink_status(installed, linkError)) &&

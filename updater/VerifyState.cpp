@@ -6,13 +6,13 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <system_error>
+
+#include <boost/filesystem.hpp>
 
 #include "updater/Sha256.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 const char* const VerifyState::fileName = "update.state";
 
@@ -38,11 +38,11 @@ bool VerifyState::Read(const std::string& dir, std::string& reason) {
     version = 0;
     manifest.clear();
     fs::path path = fs::path(dir) / fileName;
-    std::error_code error;
+    boost::system::error_code error;
     fs::file_status status = fs::symlink_status(path, error);
-    if (status.type() == fs::file_type::not_found)
+    if (status.type() == fs::file_not_found)
         return true;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path.string(), std::ios::binary);
     std::string text(maxStateBytes + 1, '\0');
     if (in)
         in.read(&text[0], static_cast<std::streamsize>(text.size()));

@@ -33,20 +33,20 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include <boost/filesystem.hpp>
 
 #include "updater/Hash.h"
 #include "tools/kxpublish/PublishManifest.h"
 #include "updater/UpdateListData.h"
 #include "common/Version.h"
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 namespace {
 
@@ -152,17 +152,17 @@ bool WriteWhole(const fs::path& path, const std::string& content) {
     fs::path temporary = path;
     temporary += ".kxpublish-tmp";
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        std::ofstream out(temporary.string(), std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
         out.close();
         if (!out) {
             int code = errno;
-            std::error_code ignored;
+            boost::system::error_code ignored;
             fs::remove(temporary, ignored);
             return Fail("cannot write " + temporary.string() + ": " + std::strerror(code));
         }
     }
-    std::error_code error;
+    boost::system::error_code error;
     fs::rename(temporary, path, error);
     if (error) {
         std::string reason = error.message();
@@ -173,12 +173,12 @@ bool WriteWhole(const fs::path& path, const std::string& content) {
 }
 
 bool Publish(const Options& options) {
-    std::error_code error;
+    boost::system::error_code error;
     std::vector<fs::path> modules;
     for (fs::directory_iterator it(options.folder, error), end; !error && it != end;
          it.increment(error)) {
-        std::error_code ignored;
-        if (!it->is_regular_file(ignored))
+        boost::system::error_code ignored;
+        if (!fs::is_regular_file(it->status(ignored)))
             continue;
         if (fs::equivalent(it->path(), options.listFile, ignored) ||
             fs::equivalent(it->path(), options.hashFile, ignored) ||
