@@ -6,25 +6,25 @@
 
 class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    explicit Descriptor(int owned = -1) : fd(owned) {}
     ~Descriptor() { Close(); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
 
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Owns `fd` instead, closing the one held before.
-    void Reset(int fd) {
+    int get() const { return fd; }
+    bool valid() const { return fd >= 0; }
+    // Owns `owned` instead, closing the one held before.
+    void Reset(int owned) {
         Close();
-        fd_ = fd;
+        fd = owned;
     }
     // Closes now; 0, or -1 when close(2) failed. Closing twice is harmless.
     int Close() {
-        int result = fd_ >= 0 ? ::close(fd_) : 0;
-        fd_ = -1;
+        int result = fd >= 0 ? ::close(fd) : 0;
+        fd = -1;
         return result;
     }
 
 private:
-    int fd_;
+    int fd;
 };

@@ -121,18 +121,18 @@ std::vector<std::string> splitLines(const std::string& bytes) {
     return lines;
 }
 
-RefusalLog::RefusalLog(std::function<void(const std::string&)> write)
-    : write_(std::move(write)), outer_(currentLog) {
+RefusalLog::RefusalLog(std::function<void(const std::string&)> lineWriter)
+    : writeLine(std::move(lineWriter)), outer(currentLog) {
     currentLog = this;
 }
 
 RefusalLog::~RefusalLog() {
-    currentLog = outer_;
+    currentLog = outer;
 }
 
 void RefusalLog::report(const std::string& file, const std::string& reason) {
-    if (reported_.insert(file).second)
-        write_("input refused: " + LogText::OneLine(file) + ": " + reason);
+    if (reported.insert(file).second)
+        writeLine("input refused: " + LogText::OneLine(file) + ": " + reason);
 }
 
 } // namespace inputfile

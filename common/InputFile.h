@@ -52,7 +52,7 @@ std::vector<std::string> splitLines(const std::string& bytes);
 // bytes. Scopes nest; the innermost one reports. Not for use across threads.
 class RefusalLog {
 public:
-    explicit RefusalLog(std::function<void(const std::string&)> write);
+    explicit RefusalLog(std::function<void(const std::string&)> lineWriter);
     ~RefusalLog();
     RefusalLog(const RefusalLog&) = delete;
     RefusalLog& operator=(const RefusalLog&) = delete;
@@ -60,9 +60,9 @@ public:
     void report(const std::string& file, const std::string& reason);
 
 private:
-    std::function<void(const std::string&)> write_;
-    std::set<std::string> reported_;
-    RefusalLog* outer_;
+    std::function<void(const std::string&)> writeLine;
+    std::set<std::string> reported;
+    RefusalLog* outer;
 };
 
 } // namespace inputfile

@@ -36,31 +36,31 @@ const char* name(Hostility hostility) {
     return "?";
 }
 
-HostileServer::HostileServer(Hostility hostility, std::string hostilePrefix,
+HostileServer::HostileServer(Hostility answer, std::string hostilePrefix,
                              std::map<std::string, std::string> goodAnswers)
-    : m_hostility(hostility), m_prefix(std::move(hostilePrefix)), m_good(std::move(goodAnswers)),
-      m_server(std::make_unique<SocketServer>([this](int socket) { return handle(socket); })) {}
+    : hostility(answer), prefix(std::move(hostilePrefix)), good(std::move(goodAnswers)),
+      server(std::make_unique<SocketServer>([this](int socket) { return handle(socket); })) {}
 
 HostileServer::~HostileServer() {
-    m_stopping = true;
-    m_server.reset();
+    stopping = true;
+    server.reset();
 }
 
 bool HostileServer::handle(int socket) {
     const Received request = readRequest(socket);
     {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_heads.push_back(request.head);
+        std::lock_guard<std::mutex> hold(lock);
+        requestHeads.push_back(request.head);
     }
-    if (request.target.compare(0, m_prefix.size(), m_prefix) == 0) {
-        ++m_hostile;
+    if (request.target.compare(0, prefix.size(), prefix) == 0) {
+        ++hostile;
         behave(socket);
         return false;
     }
-    auto found = m_good.find(request.target);
-    if (found == m_good.end())
-        found = m_good.find(request.method);
-    if (found == m_good.end())
+    auto found = good.find(request.target);
+    if (found == good.end())
+        found = good.find(request.method);
+    if (found == good.end())
         sendAll(socket, answer(404, "Not Found", "missing"));
     else
         sendAll(socket, answer(request.method == "PUT" ? 201 : request.method == "PROPFIND" ? 207 : 200,
@@ -69,36 +69,36 @@ bool HostileServer::handle(int socket) {
 }
 
 std::vector<std::string> HostileServer::heads() const {
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_heads;
+    std::lock_guard<std::mutex> hold(lock);
+    return requestHeads;
 }
 
 // Goes on until the client gives up (a send fails) or the server stops.
 void HostileServer::behave(int socket) {
     using namespace std::chrono_literals;
-    switch (m_hostility) {
+    switch (hostility) {
     case Hostility::Drip:
         if (!sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n"))
             return;
-        while (!m_stopping && sendAll(socket, "d"))
+        while (!stopping && sendAll(socket, "d"))
             std::this_thread::sleep_for(500ms);
         return;
     case Hostility::Endless:
         if (!sendAll(socket, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
             return;
-        while (!m_stopping && sendAll(socket, kBlock)) {
+        while (!stopping && sendAll(socket, kBlock)) {
         }
         return;
     case Hostility::Huge:
         if (!sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n\r\n"))
             return;
-        while (!m_stopping && sendAll(socket, kBlock)) {
+        while (!stopping && sendAll(socket, kBlock)) {
         }
         return;
     case Hostility::StallAfterHeaders:
         if (!sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"))
             return;
-        while (!m_stopping) {
+        while (!stopping) {
             pollfd watched{socket, POLLIN, 0};
             if (poll(&watched, 1, 100) > 0) {
                 char byte;

@@ -29,13 +29,13 @@ const char* name(Hostility hostility);
 
 class HostileServer {
 public:
-    HostileServer(Hostility hostility, std::string hostilePrefix,
+    HostileServer(Hostility answer, std::string hostilePrefix,
                   std::map<std::string, std::string> goodAnswers);
     ~HostileServer();
 
-    int port() const { return m_server->port(); }
+    int port() const { return server->port(); }
     // How many requests met the hostile answer.
-    int hostileRequests() const { return m_hostile; }
+    int hostileRequests() const { return hostile; }
     // The head of every request received, in order.
     std::vector<std::string> heads() const;
 
@@ -43,14 +43,14 @@ private:
     bool handle(int socket);
     void behave(int socket);
 
-    Hostility m_hostility;
-    std::string m_prefix;
-    std::map<std::string, std::string> m_good;
-    std::atomic<bool> m_stopping{false};
-    std::atomic<int> m_hostile{0};
-    mutable std::mutex m_lock;
-    std::vector<std::string> m_heads;
-    std::unique_ptr<SocketServer> m_server;
+    Hostility hostility;
+    std::string prefix;
+    std::map<std::string, std::string> good;
+    std::atomic<bool> stopping{false};
+    std::atomic<int> hostile{0};
+    mutable std::mutex lock;
+    std::vector<std::string> requestHeads;
+    std::unique_ptr<SocketServer> server;
 };
 
 } // namespace kxtest

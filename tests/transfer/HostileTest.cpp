@@ -12,50 +12,33 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <boost/filesystem.hpp>
 #include <openssl/evp.h>
 
-#include "tests/transfer/HostileServer.h"
 #include "common/Version.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
+#include "tests/transfer/HostileServer.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 using kxtest::HostileServer;
 using kxtest::Hostility;
+using kxtest::lines;
+using kxtest::readFile;
+using kxtest::writeFile;
 using Clock = std::chrono::steady_clock;
 
 // connect, stall, document and file base, in seconds.
 const char* const kShortBounds = "2,1,3,3";
 const long kDocumentSeconds = 3;
 const long kPeakKiB = 64 * 1024;
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(const fs::path& file, const std::string& content) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
 
 std::string md5(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -84,7 +67,7 @@ struct Ended {
 std::string whereStuck(pid_t pid) {
     std::string report;
     const fs::path tasks = fs::path("/proc") / std::to_string(pid) / "task";
-    std::error_code error;
+    boost::system::error_code error;
     for (const fs::directory_entry& task : fs::directory_iterator(tasks, error)) {
         report += "thread " + task.path().filename().string() + ": wchan " +
                   readFile(task.path() / "wchan") + ", syscall " + readFile(task.path() / "syscall");
@@ -152,24 +135,23 @@ Ended runProgram(const fs::path& home, const std::string& program, std::chrono::
 // Every log file the run left in `folder`, for the message of a failure.
 std::string logsIn(const fs::path& folder) {
     std::string text;
-    std::error_code error;
+    boost::system::error_code error;
     for (const fs::directory_entry& file : fs::directory_iterator(folder, error))
         text += file.path().filename().string() + ":\n" + readFile(file.path());
     return text;
 }
 
+// The test's name, fit for a folder name.
+std::string testName() {
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(test.begin(), test.end(), '/', '_');
+    return test;
+}
+
 class Installation : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(test.begin(), test.end(), '/', '_');
-        home = fs::temp_directory_path() / ("kx-hostile-" + std::to_string(getpid()) + "-" + test);
-        fs::remove_all(home);
-        fs::create_directories(home);
-    }
-    void TearDown() override { fs::remove_all(home); }
-
-    fs::path home;
+    const kxtest::TempFolder folder{"kx-hostile-" + testName()};
+    const fs::path home = folder.path();
 };
 
 // ---- The updater: list, digest, module, completion report, log upload ----
