@@ -26,8 +26,8 @@ long Bounds::FileSeconds(std::uint64_t bytes) const {
     return fileBaseSeconds + static_cast<long>(bytes / static_cast<std::uint64_t>(fileBytesPerSecond));
 }
 
-Deadline::Deadline(const Bounds& bounds, Kind kind)
-    : bounds(bounds), kind(kind), started(std::chrono::steady_clock::now()) {}
+Deadline::Deadline(const Bounds& limits, Kind transfer)
+    : bounds(limits), kind(transfer), started(std::chrono::steady_clock::now()) {}
 
 bool Deadline::Passed(std::uint64_t bytesMoved) const {
     const long allowed = kind == Kind::Document ? bounds.documentSeconds

@@ -64,7 +64,7 @@ enum class Kind { Document, File };
 // calls it about once a second, also while nothing moves.
 class Deadline {
 public:
-    Deadline(const Bounds& bounds, Kind kind);
+    Deadline(const Bounds& limits, Kind transfer);
     // True when the transfer has taken longer than its bytes allow.
     bool Passed(std::uint64_t bytesMoved) const;
     bool IsFile() const { return kind == Kind::File; }

@@ -98,8 +98,8 @@ Downloader::Settings Downloader::Current() {
     return processSettings;
 }
 
-Downloader::Downloader(std::string server, unsigned port, bool ssl)
-    : error(0), responseCode(0), server(std::move(server)), port(port), ssl(ssl),
+Downloader::Downloader(std::string host, unsigned serverPort, bool useTls)
+    : error(0), responseCode(0), server(std::move(host)), port(serverPort), ssl(useTls),
       settings(Current()) {}
 
 std::string Downloader::Url(const std::string& path) const {

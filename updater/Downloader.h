@@ -43,7 +43,7 @@ public:
     // which then fails and leaves no file.
     using Observer = std::function<bool(const char* data, std::size_t size)>;
 
-    Downloader(std::string server, unsigned port, bool ssl);
+    Downloader(std::string host, unsigned serverPort, bool useTls);
 
     // GET of at most `maxBytes`; on success the body is appended to `text`,
     // on failure `text` is unchanged.

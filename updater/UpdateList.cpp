@@ -128,8 +128,8 @@ bool Updater::CheckList() {
         if (!InstalledFile(entry, "CheckList", installed))
             continue;
         // Only a regular file can be kept in "backup" and replaced whole.
-        struct stat status;
-        if (::stat(installed.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        struct stat found;
+        if (::stat(installed.c_str(), &found) == 0 && !S_ISREG(found.st_mode)) {
             Refused("CheckList", entry, "not a regular file");
             continue;
         }

@@ -17,14 +17,14 @@ const char* UpdateStatus::Text(UpdateOutcome outcome) {
 }
 
 void UpdateStatus::Note(const std::string& name, const std::string& dir, const std::string& result,
-                        const std::string& detail) {
+                        const std::string& why) {
     for (EntryResult& entry : entries)
         if (entry.name == name && entry.dir == dir) {
             entry.result = result;
-            entry.detail = detail;
+            entry.detail = why;
             return;
         }
-    entries.push_back({name, dir, result, detail});
+    entries.push_back({name, dir, result, why});
 }
 
 std::string UpdateStatus::ResultOf(const std::string& name, const std::string& dir) const {

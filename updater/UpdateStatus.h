@@ -45,7 +45,7 @@ struct UpdateStatus {
     // Records what became of an entry (a later note for the same name and
     // folder replaces the earlier one).
     void Note(const std::string& name, const std::string& dir, const std::string& result,
-              const std::string& detail = "");
+              const std::string& why = "");
     // The result noted for an entry, empty when none was.
     std::string ResultOf(const std::string& name, const std::string& dir) const;
     std::string ToJson() const;

@@ -53,7 +53,7 @@ private:
 // the stated size are refused, which ends the transfer there.
 class FileVerifier {
 public:
-    explicit FileVerifier(const ManifestFile& expected) : expected(expected) {}
+    explicit FileVerifier(const ManifestFile& stated) : expected(stated) {}
 
     // How many of the `length` bytes to keep: all of them, or only those
     // up to the stated size.

@@ -29,8 +29,8 @@ bool IsWithin(const fs::path& path, const fs::path& root) {
 
 Updater::Updater() : Updater([](unsigned seconds) { ::sleep(seconds); }) {}
 
-Updater::Updater(Sleep sleep)
-    : iniFileName("update.ini"), stagingDirName("updatetmp"), sleep(std::move(sleep)) {
+Updater::Updater(Sleep pause)
+    : iniFileName("update.ini"), stagingDirName("updatetmp"), sleep(std::move(pause)) {
     if (const char* test = std::getenv("KX_TEST_RUN_BUDGET"))
         runBudget = std::chrono::seconds(std::strtol(test, nullptr, 10));
     Init();

@@ -36,8 +36,8 @@ public:
     using Sleep = std::function<void(unsigned seconds)>;
 
     Updater();
-    // The same, with the retry pauses handed to `sleep` (tests shorten them).
-    explicit Updater(Sleep sleep);
+    // The same, with the retry pauses handed to `pause` (tests shorten them).
+    explicit Updater(Sleep pause);
     ~Updater();
 
     bool Init();

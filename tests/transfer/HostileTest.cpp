@@ -227,9 +227,9 @@ TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, UpdaterAgainstHostileServer,
     ::testing::Combine(::testing::ValuesIn(kUpdaterKinds), ::testing::ValuesIn(kHostilities)),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + "_" +
-               kxtest::name(std::get<1>(info.param));
+    [](const auto& row) {
+        return std::string(std::get<0>(row.param).name) + "_" +
+               kxtest::name(std::get<1>(row.param));
     });
 
 // A server that answers the list but stalls every module file: once the
@@ -313,8 +313,8 @@ TEST_P(AgentAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, AgentAgainstHostileServer,
     ::testing::Combine(::testing::Values("PROPFIND", "PUT"), ::testing::ValuesIn(kHostilities)),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param)) + "_" + kxtest::name(std::get<1>(info.param));
+    [](const auto& row) {
+        return std::string(std::get<0>(row.param)) + "_" + kxtest::name(std::get<1>(row.param));
     });
 
 // ---- The last resort of both programs ----

@@ -196,6 +196,6 @@ TEST_P(Tls, AgentSendsItsPasswordOnlyToAServerItCanVerify) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Certificates, Tls, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

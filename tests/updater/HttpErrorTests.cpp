@@ -69,6 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
         HttpError{"Complete403", "Complete", "403", "Complete: http err:403", {}, "updated"},
         HttpError{"Complete500", "Complete", "500", "Complete: http err:500", {1, 1, 1, 1}, "updated"},
         HttpError{"LogUpload500", "Log", "500", "Complete: not found", {}, "updated"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FormCase{"CanonicalTwoLines", Signed, ""},
         FormCase{"NoFinalLineFeed",
-                 [](const std::string& b) { auto t = Signed(b); t.pop_back(); return t; },
+                 [](const std::string& b) { auto text = Signed(b); text.pop_back(); return text; },
                  "not two lines"},
         FormCase{"ThirdLine", [](const std::string& b) { return Signed(b) + "\n"; },
                  "not two lines"},
@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                      return Signed(b + std::string(maxManifestBytes, ' '));
                  },
                  "larger than 1048576 bytes"}),
-    [](const ::testing::TestParamInfo<FormCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FormCase>& row) { return row.param.name; });
 
 TEST(ManifestTime, OnlyRealUtcTimesInTheOneForm) {
     struct Case {

@@ -122,67 +122,67 @@ INSTANTIATE_TEST_SUITE_P(
     Attacks, SignedAttackTest,
     ::testing::Values(
         Attack{"ManifestMissing",
-               [](SignedUpdateTest& t) { fs::remove(t.server->www() / "manifest.txt"); },
+               [](SignedUpdateTest& test) { fs::remove(test.server->www() / "manifest.txt"); },
                "manifest not found: /manifest.txt"},
         Attack{"ManifestPathEmpty",
-               [](SignedUpdateTest& t) { t.Configure(t.Signed().Path("Manifest", "")); },
+               [](SignedUpdateTest& test) { test.Configure(test.Signed().Path("Manifest", "")); },
                "no manifest (Update/Manifest is empty)"},
         Attack{"ManifestByteChanged",
-               [](SignedUpdateTest& t) {
-                   Rewrite(t.server->www() / "manifest.txt", "\"size\":3", "\"size\":4");
+               [](SignedUpdateTest& test) {
+                   Rewrite(test.server->www() / "manifest.txt", "\"size\":3", "\"size\":4");
                },
                "bad signature"},
-        Attack{"SignedByAnotherKey", [](SignedUpdateTest& t) { t.PublishSigned(2, t.other); },
+        Attack{"SignedByAnotherKey", [](SignedUpdateTest& test) { test.PublishSigned(2, test.other); },
                "bad signature"},
         Attack{"ManifestGarbled",
-               [](SignedUpdateTest& t) { WriteFile(t.server->www() / "manifest.txt", "<html>"); },
+               [](SignedUpdateTest& test) { WriteFile(test.server->www() / "manifest.txt", "<html>"); },
                "manifest malformed: not two lines"},
         Attack{"Expired",
-               [](SignedUpdateTest& t) { t.PublishSigned(2, t.pinned, "2001-01-01T00:00:00Z"); },
+               [](SignedUpdateTest& test) { test.PublishSigned(2, test.pinned, "2001-01-01T00:00:00Z"); },
                "manifest expired at 2001-01-01T00:00:00Z"},
         Attack{"OlderRelease",
-               [](SignedUpdateTest& t) {
-                   WriteFile(t.install / "update.state",
+               [](SignedUpdateTest& test) {
+                   WriteFile(test.install / "update.state",
                              "version 3\nmanifest " + Sha256::Of("release 3") + "\n");
                },
                "version 2 is older than the accepted version 3"},
         Attack{"SameVersionOtherContent",
-               [](SignedUpdateTest& t) {
-                   WriteFile(t.install / "update.state",
+               [](SignedUpdateTest& test) {
+                   WriteFile(test.install / "update.state",
                              "version 2\nmanifest " + Sha256::Of("release 2") + "\n");
                },
                "version 2 was accepted with other content"},
         Attack{"ListOfAnotherRelease",
-               [](SignedUpdateTest& t) {
+               [](SignedUpdateTest& test) {
                    // The list and its MD5 text from another publication.
-                   fs::path manifest = t.server->www() / "manifest.txt";
+                   fs::path manifest = test.server->www() / "manifest.txt";
                    std::string signedOne = ReadFile(manifest);
-                   t.Module("a.dat", "other");
-                   t.PublishSigned(3, t.pinned);
+                   test.Module("a.dat", "other");
+                   test.PublishSigned(3, test.pinned);
                    WriteFile(manifest, signedOne);
                },
                "list SHA-256 is not the manifest's"},
-        Attack{"ModuleBytesChanged", [](SignedUpdateTest& t) { t.Module("a.dat", "NEW"); },
+        Attack{"ModuleBytesChanged", [](SignedUpdateTest& test) { test.Module("a.dat", "NEW"); },
                "[a.dat] SHA-256 is not the manifest's"},
-        Attack{"ModuleShorter", [](SignedUpdateTest& t) { t.Module("a.dat", "ne"); },
+        Attack{"ModuleShorter", [](SignedUpdateTest& test) { test.Module("a.dat", "ne"); },
                "[a.dat] size is not the manifest's"},
         Attack{"ModuleEndless",
-               [](SignedUpdateTest& t) { t.Module("a.dat", "new" + std::string(4 << 20, 'x')); },
+               [](SignedUpdateTest& test) { test.Module("a.dat", "new" + std::string(4 << 20, 'x')); },
                "[a.dat] is larger than the manifest's size"},
         Attack{"KeyUnreadable",
-               [](SignedUpdateTest& t) {
-                   fs::remove(t.install / "update.pub");
-                   fs::create_directory(t.install / "update.pub");
+               [](SignedUpdateTest& test) {
+                   fs::remove(test.install / "update.pub");
+                   fs::create_directory(test.install / "update.pub");
                },
                "update.pub cannot be read"},
         Attack{"KeyNotEd25519",
-               [](SignedUpdateTest& t) {
-                   KeyPair rsa = MakeKeyPair(t.root.path() / "keys", "rsa", "rsa");
-                   fs::copy_file(rsa.publicPem, t.install / "update.pub",
+               [](SignedUpdateTest& test) {
+                   KeyPair rsa = MakeKeyPair(test.root.path() / "keys", "rsa", "rsa");
+                   fs::copy_file(rsa.publicPem, test.install / "update.pub",
                                  fs::copy_options::overwrite_existing);
                },
                "update.pub is not an Ed25519 key"}),
-    [](const ::testing::TestParamInfo<Attack>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<Attack>& row) { return row.param.name; });
 
 // ---- Accepted releases -------------------------------------------------------
 

@@ -175,8 +175,8 @@ bool CanConnect(int port) {
 
 } // namespace
 
-WebServer::WebServer(const fs::path& root, bool https)
-    : root(root), docRoot(root / "www"), store(root / "store"), https(https) {
+WebServer::WebServer(const fs::path& base, bool secure)
+    : root(base), docRoot(base / "www"), store(base / "store"), https(secure) {
     fs::create_directories(docRoot);
     fs::create_directories(store);
     WriteFile(root / "cgi" / "upload.py", uploadHandler);

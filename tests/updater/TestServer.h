@@ -35,13 +35,13 @@ struct Upload {
     std::map<std::string, std::string> fileNames; // part name → file name given
 };
 
-// lighttpd serving `root`/www, stopped (by its PID) when destroyed.
+// lighttpd serving `base`/www, stopped (by its PID) when destroyed.
 // "/upload.py/<anything>" stores the parts of a multipart POST;
 // "/gone.py/<anything>" answers 404 and breaks the body off (a failed transfer);
 // "/status.py/<code>/<anything>" answers <code> with an error page.
 class WebServer {
 public:
-    WebServer(const fs::path& root, bool https);
+    WebServer(const fs::path& base, bool secure);
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;

@@ -65,8 +65,8 @@ protected:
         for (const auto& [name, content] : oldSet)
             if (name.back() != '/')
                 Installed(name, content);
-        for (const char* program : {"KX_InventoryAGT", "KX_Updater", "macInventory.sh"})
-            fs::permissions(install / program, fs::perms(0755));
+        for (const char* executable : {"KX_InventoryAGT", "KX_Updater", "macInventory.sh"})
+            fs::permissions(install / executable, fs::perms(0755));
         fs::permissions(install / "conf/settings.dat", fs::perms(0640));
         for (const auto& [name, content] : newSet)
             if (name.back() != '/')
@@ -166,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FailRow{"placed:1", "UpdateFiles: error", 1, true},
                       FailRow{"placed:2", "UpdateFiles: error", 2, true},
                       FailRow{"placed:last", "UpdateFiles: error", 5, true}),
-    [](const ::testing::TestParamInfo<FailRow>& info) {
-        std::string name = info.param.point;
+    [](const ::testing::TestParamInfo<FailRow>& row) {
+        std::string name = row.param.point;
         std::replace(name.begin(), name.end(), ':', '_');
         return name;
     });
@@ -214,9 +214,9 @@ TEST_P(KillTest, NextRunUndoesTheTransactionAndTheRunAfterInstallsTheNewSet) {
                     (fresh != newSet.end() && fresh->second == content))
             << name << " is neither old nor new:\n" << Describe(now);
     }
-    for (const char* program : {"KX_Updater", "KX_InventoryAGT"}) {
-        EXPECT_TRUE(now.count(program)) << program;
-        EXPECT_EQ(Mode(install / program), 0755u) << program;
+    for (const char* executable : {"KX_Updater", "KX_InventoryAGT"}) {
+        EXPECT_TRUE(now.count(executable)) << executable;
+        EXPECT_EQ(Mode(install / executable), 0755u) << executable;
     }
 
     // The next run gets no trusted list: it does nothing but the recovery.
@@ -241,8 +241,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KillRow{"placed:1", "Recover: interrupted update of 5 file(s)"},
                       KillRow{"placed:2", "Recover: interrupted update of 5 file(s)"},
                       KillRow{"placed:last", "Recover: interrupted update of 5 file(s)"}),
-    [](const ::testing::TestParamInfo<KillRow>& info) {
-        std::string name = info.param.point;
+    [](const ::testing::TestParamInfo<KillRow>& row) {
+        std::string name = row.param.point;
         std::replace(name.begin(), name.end(), ':', '_');
         return name;
     });
@@ -288,7 +288,7 @@ TEST_F(TransactionTest, ProcessLeftRunningByAStartCommandDoesNotHoldTheLock) {
 // tests that need one are skipped).
 class Mount {
 public:
-    Mount(const fs::path& at, const std::string& size) : at(at) {
+    Mount(const fs::path& point, const std::string& size) : at(point) {
         fs::create_directories(at);
 #ifdef __linux__
         mounted = ::mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
