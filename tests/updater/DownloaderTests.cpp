@@ -15,17 +15,17 @@
 namespace {
 
 using namespace kxtest;
-namespace fs = std::filesystem;
+namespace fs = boost::filesystem;
 
 class DownloaderTest : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempFolder dir;
     WebServer server{dir.path(), false};
     Downloader downloader{"127.0.0.1", static_cast<unsigned>(server.port()), false};
 };
 
 TEST_F(DownloaderTest, DownloadAppendsTheBodyAndRecordsTheStatus) {
-    WriteFile(server.www() / "list.md5", "d41d8cd98f00b204e9800998ecf8427e");
+    writeFile(server.www() / "list.md5", "d41d8cd98f00b204e9800998ecf8427e");
     std::string text = "before:";
     ASSERT_TRUE(downloader.Download("/list.md5", text));
     EXPECT_EQ(text, "before:d41d8cd98f00b204e9800998ecf8427e");
@@ -44,7 +44,7 @@ TEST_F(DownloaderTest, AnErrorStatusIsAFailedTransferAndKeepsNothing) {
 
     for (const char* path : {"/missing.txt", "/gone.py/list.txt"}) {
         std::string local = (dir.path() / "list.txt").string();
-        WriteFile(local, "an earlier list");
+        writeFile(local, "an earlier list");
         EXPECT_FALSE(downloader.DownloadtoFile(path, local, nullptr, Downloader::Fetch::List));
         EXPECT_EQ(downloader.responseCode, 404) << path;
         EXPECT_FALSE(fs::exists(local)) << path;
@@ -55,16 +55,16 @@ TEST_F(DownloaderTest, DownloadToFileStoresTheBytesAndTheirDigest) {
     std::string content;
     for (int i = 0; content.size() < 2 * 1024 * 1024 + 5; ++i)
         content += static_cast<char>((i * 131) % 251);
-    WriteFile(server.www() / "modules" / "big.bin", content);
+    writeFile(server.www() / "modules" / "big.bin", content);
     std::string digest = "old";
     std::string local = (dir.path() / "big.bin").string();
     ASSERT_TRUE(downloader.DownloadtoFile("/modules/big.bin", local, &digest));
-    EXPECT_EQ(ReadFile(local), content);
+    EXPECT_EQ(readFile(local), content);
     EXPECT_EQ(digest, "old" + Md5Of(content));
 }
 
 TEST_F(DownloaderTest, DownloadToFileInAMissingFolderSendsNoRequest) {
-    WriteFile(server.www() / "a.txt", "a");
+    writeFile(server.www() / "a.txt", "a");
     std::string local = (dir.path() / "no-such-folder" / "a.txt").string();
     EXPECT_FALSE(downloader.DownloadtoFile("/a.txt", local));
     EXPECT_EQ(downloader.responseCode, 0);
@@ -75,7 +75,7 @@ TEST_F(DownloaderTest, UploadSendsTheThreePartsOfTheForm) {
     std::string log = "2024/03/05 09:07:02|-|updater: boot\n";
     log += std::string("binary \0 and \r\n kept", 21);
     std::string local = (dir.path() / "logtmp.txt").string();
-    WriteFile(local, log);
+    writeFile(local, log);
     std::string response;
     testing::internal::CaptureStdout();
     EXPECT_TRUE(downloader.Upload(local, "/upload.py/7", response));
@@ -99,7 +99,7 @@ TEST(Downloader, RefusedConnectionFailsWithLibcurlsResultCode) {
 
     EXPECT_NE(downloader.reason, "");
 
-    TempDir dir;
+    TempFolder dir;
     std::string response;
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
@@ -134,9 +134,9 @@ TEST(Downloader, ServerThatAcceptsAndNeverAnswersIsAbandonedByTheStallGuard) {
 }
 
 TEST(Downloader, SelfSignedCertificateIsAccepted) {
-    TempDir dir;
+    TempFolder dir;
     WebServer server(dir.path(), true);
-    WriteFile(server.www() / "list.md5", "abc");
+    writeFile(server.www() / "list.md5", "abc");
     Downloader downloader("127.0.0.1", static_cast<unsigned>(server.port()), true);
     std::string text;
     ASSERT_TRUE(downloader.Download("/list.md5", text)) << downloader.error;

@@ -25,14 +25,14 @@ TEST(Hash, DigestsOfKnownInputsAreLowerCaseHex) {
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
         {"The quick brown fox jumps over the lazy dog", "9e107d9d372bb6826bd81d3542a419d6"},
     };
-    TempDir dir;
+    TempFolder dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input);
         std::string fromMemory;
         EXPECT_TRUE(Hash::Get(reinterpret_cast<const unsigned char*>(c.input.data()),
                               static_cast<unsigned int>(c.input.size()), fromMemory));
         EXPECT_EQ(fromMemory, c.md5);
-        WriteFile(dir.path() / "f", c.input);
+        writeFile(dir.path() / "f", c.input);
         std::string fromFile;
         EXPECT_TRUE(Hash::GetFile((dir.path() / "f").c_str(), fromFile));
         EXPECT_EQ(fromFile, c.md5);
@@ -43,8 +43,8 @@ TEST(Hash, FileReadInChunksGivesTheDigestOfTheWholeContent) {
     std::string content;
     for (int i = 0; content.size() < 3 * 1024 * 1024 + 17; ++i)
         content += std::to_string(static_cast<long>(i) * 7919) + ",";
-    TempDir dir;
-    WriteFile(dir.path() / "big", content);
+    TempFolder dir;
+    writeFile(dir.path() / "big", content);
     std::string fromFile;
     ASSERT_TRUE(Hash::GetFile((dir.path() / "big").c_str(), fromFile));
     EXPECT_EQ(fromFile, Md5Of(content));
@@ -58,7 +58,7 @@ TEST(Hash, DigestIsAppendedToWhatTheTextHolds) {
 }
 
 TEST(Hash, MissingOrUnreadableFileGivesFalseAndLeavesTheText) {
-    TempDir dir;
+    TempFolder dir;
     std::string hex = "kept";
     EXPECT_FALSE(Hash::GetFile((dir.path() / "missing").c_str(), hex));
     // A directory can be sized but not read.
@@ -67,16 +67,16 @@ TEST(Hash, MissingOrUnreadableFileGivesFalseAndLeavesTheText) {
 }
 
 TEST(DigestCache, ReusesTheDigestOnlyWhileTheFileIsUnchanged) {
-    TempDir dir;
+    TempFolder dir;
     std::string path = (dir.path() / "f").string();
-    WriteFile(path, "first");
+    writeFile(path, "first");
     DigestCache cache;
     cache.Remember(path, "remembered");
     std::string hex;
     ASSERT_TRUE(cache.GetFile(path, hex));
     EXPECT_EQ(hex, "remembered");
 
-    WriteFile(path, "second, longer");
+    writeFile(path, "second, longer");
     hex.clear();
     ASSERT_TRUE(cache.GetFile(path, hex));
     EXPECT_EQ(hex, Md5Of("second, longer"));

@@ -40,7 +40,7 @@ TEST_P(UpdateHttpErrorTest, IsNamedWithItsStatusAndNothingOfThePageIsKept) {
         EXPECT_EQ(bytes.find("error page"), std::string::npos) << name;
     if (std::string(c.key) == "Log") {
         nlohmann::json status =
-            nlohmann::json::parse(ReadFile(install / "updatelog" / "last_run.json"));
+            nlohmann::json::parse(readFile(install / "updatelog" / "last_run.json"));
         EXPECT_EQ(status["log_upload"], "http err:500");
     } else {
         ExpectLogUploadedOnce();

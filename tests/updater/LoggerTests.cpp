@@ -24,7 +24,7 @@ std::string TodayFile() {
 
 class LoggerTest : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempFolder dir;
     ScopedWorkDir here{dir.path()};
 };
 
@@ -37,7 +37,7 @@ TEST_F(LoggerTest, LinesAreStampPipeDashPipeMessageCutTo199BytesOnOneLine) {
     Logger::Write("ends with a line feed\n");
     Logger::Stop();
 
-    std::string text = ReadFile(TodayFile());
+    std::string text = readFile(TodayFile());
     std::regex line(R"((\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)\|-\|([^\n]*)\n)");
     std::vector<std::string> messages;
     for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
@@ -65,7 +65,7 @@ TEST_F(LoggerTest, SecondRunOfTheDayAppendsAndGetReadsItAllBack) {
 }
 
 TEST_F(LoggerTest, GetLeavesTheTextWhenTodaysFileIsMissing) {
-    WriteFile("updatelog/kxupd_20000101.log", "an old day\n");
+    writeFile("updatelog/kxupd_20000101.log", "an old day\n");
     std::string text = "unchanged";
     Logger::Get(text);
     EXPECT_EQ(text, "unchanged");
@@ -101,10 +101,10 @@ TEST_F(LoggerTest, PruningKeepsTheNewest30AndToday) {
             char name[64];
             std::strftime(name, sizeof name, "kxupd_%Y%m%d.log", &date);
             names.push_back(name);
-            WriteFile(fs::path("updatelog") / name, "x\n");
+            writeFile(fs::path("updatelog") / name, "x\n");
         }
         if (c.extras) {
-            WriteFile("updatelog/other.log", "x\n");
+            writeFile("updatelog/other.log", "x\n");
             fs::create_directories("updatelog/kxupd_dir");
         }
         Logger::Delete();
@@ -120,12 +120,12 @@ TEST_F(LoggerTest, PruningKeepsTheNewest30AndToday) {
 }
 
 TEST_F(LoggerTest, AFileNamedJustThePrefixCountsAndSortsFirstTodaysFileIsKept) {
-    WriteFile("updatelog/kxupd_", "x\n");
+    writeFile("updatelog/kxupd_", "x\n");
     for (int day = 1; day <= 30; ++day)
-        WriteFile("updatelog/kxupd_209903" + std::string(day < 10 ? "0" : "") +
+        writeFile("updatelog/kxupd_209903" + std::string(day < 10 ? "0" : "") +
                       std::to_string(day) + ".log",
                   "x\n");
-    WriteFile(TodayFile(), "today\n");
+    writeFile(TodayFile(), "today\n");
     Logger::Delete();
     EXPECT_FALSE(fs::exists("updatelog/kxupd_"));
     EXPECT_TRUE(fs::exists(TodayFile()));
@@ -139,8 +139,8 @@ TEST_F(LoggerTest, FolderAndDailyFileAreForTheOwnerOnly) {
     Logger::Write("line");
     Logger::Stop();
     ::umask(previous);
-    EXPECT_EQ(fs::status("updatelog").permissions() & fs::perms::mask, fs::perms(0700));
-    EXPECT_EQ(fs::status(TodayFile()).permissions() & fs::perms::mask, fs::perms(0600));
+    EXPECT_EQ(fs::status("updatelog").permissions() & fs::perms_mask, fs::perms(0700));
+    EXPECT_EQ(fs::status(TodayFile()).permissions() & fs::perms_mask, fs::perms(0600));
 }
 
 } // namespace

@@ -208,11 +208,11 @@ protected:
     }
 
     void Accepted(std::uint64_t version, const std::string& digest) {
-        WriteFile(install.path() / "update.state",
+        writeFile(install.path() / "update.state",
                   "version " + std::to_string(version) + "\nmanifest " + digest + "\n");
     }
 
-    TempDir keys, install;
+    TempFolder keys, install;
     KeyPair pinned, other;
 };
 
@@ -245,7 +245,7 @@ TEST_F(VerifierTest, AcceptRecordsVersionAndContentForTheNextRun) {
     UpdateVerifier verifier;
     ASSERT_EQ(Check(v5, verifier), "");
     ASSERT_TRUE(verifier.Accept());
-    EXPECT_EQ(ReadFile(install.path() / "update.state"),
+    EXPECT_EQ(readFile(install.path() / "update.state"),
               "version 5\nmanifest " + Sha256::Of(ManifestBody(Sample(5))) + "\n");
     EXPECT_FALSE(fs::exists(install.path() / "update.state.tmp"));
     EXPECT_EQ(Check(v5), "");
@@ -265,17 +265,17 @@ TEST_F(VerifierTest, UnusableKeyOrStateFailsClosed) {
         {"folder", [&] { fs::create_directory(pub); }, "update.pub cannot be read"},
         {"dangling link", [&] { fs::create_symlink(keys.path() / "none", pub); },
          "update.pub cannot be read"},
-        {"empty", [&] { WriteFile(pub, ""); }, "update.pub holds no PEM public key"},
+        {"empty", [&] { writeFile(pub, ""); }, "update.pub holds no PEM public key"},
         {"private key", [&] { fs::copy_file(pinned.privatePem, pub); },
          "update.pub holds no PEM public key"},
         {"RSA key", [&] { fs::copy_file(rsa.publicPem, pub); }, "update.pub is not an Ed25519 key"},
         {"EC key", [&] { fs::copy_file(ec.publicPem, pub); }, "update.pub is not an Ed25519 key"},
-        {"huge", [&] { WriteFile(pub, std::string(65 * 1024, '-')); },
+        {"huge", [&] { writeFile(pub, std::string(65 * 1024, '-')); },
          "update.pub is larger than a key file"},
         {"malformed state",
          [&] {
              fs::copy_file(pinned.publicPem, pub);
-             WriteFile(install.path() / "update.state", "version 05\nmanifest x\n");
+             writeFile(install.path() / "update.state", "version 05\nmanifest x\n");
          },
          "update.state is malformed"},
     };

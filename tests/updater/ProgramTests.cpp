@@ -45,13 +45,13 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
     Installed("settings.xml", "<old/>");
     Installed("same.dat", "unchanged");
     fs::copy_file(program, install / "KX_Updater");
-    WriteFile(server->www() / "complete" / "7" / "0", "accepted");
+    writeFile(server->www() / "complete" / "7" / "0", "accepted");
     Configure(Settings()
                   .Stop({"agent.exe", "agentsvc"})
                   .Start({"echo \"[EXEPATH]\" > \"[EXEPATH]/started.txt\"", "exit 3"}));
 
     // The service manager is the test's: it fails every stop with status 5.
-    WriteFile(root.path() / "bin" / "systemctl", "#!/bin/sh\nexit 5\n");
+    writeFile(root.path() / "bin" / "systemctl", "#!/bin/sh\nexit 5\n");
     fs::permissions(root.path() / "bin" / "systemctl", fs::perms(0755));
 
     std::string before = Minute();
@@ -66,7 +66,7 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
     EXPECT_EQ(Count(output, "end\n"), 2) << output;
 
     std::string workDir = fs::canonical(install).string();
-    std::string listHash = ReadFile(server->www() / "list.md5");
+    std::string listHash = readFile(server->www() / "list.md5");
     std::vector<std::string> log = LogMessages(install);
     // The launching process logs one line, the launch result, whenever it gets there.
     ASSERT_EQ(std::count(log.begin(), log.end(), "Success"), 1);
@@ -104,11 +104,11 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
 
     EXPECT_TRUE(fs::exists(install / "tmp_Updater.exe"));
     EXPECT_EQ(InstalledContent("KX_InventoryAGT"), agentNew);
-    EXPECT_EQ(fs::status(install / "KX_InventoryAGT").permissions() & fs::perms::mask,
+    EXPECT_EQ(fs::status(install / "KX_InventoryAGT").permissions() & fs::perms_mask,
               fs::perms(0755));
     EXPECT_EQ(InstalledContent("plugins/helper.dat"), "a new helper");
     EXPECT_FALSE(fs::exists(install / "settings.xml"));
-    EXPECT_EQ(ReadFile(install / "updatetmp" / "modules" / "settings.xml"), "<new/>");
+    EXPECT_EQ(readFile(install / "updatetmp" / "modules" / "settings.xml"), "<new/>");
     EXPECT_EQ(InstalledContent("started.txt"), workDir + "\n");
 
     std::map<std::string, std::string> backups;
@@ -116,7 +116,7 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
         std::string name = file.path().filename().string();
         std::string stamp = name.substr(0, 12);
         EXPECT_TRUE(stamp >= before && stamp <= after) << name;
-        backups[name.substr(12)] = ReadFile(file.path());
+        backups[name.substr(12)] = readFile(file.path());
     }
     EXPECT_EQ(backups, (std::map<std::string, std::string>{
                            {"_KX_InventoryAGT", "#!/bin/sh\necho old agent\n"},
@@ -128,11 +128,11 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
     EXPECT_EQ(uploads[0].parts["filename"], "upload.bin");
     EXPECT_EQ(uploads[0].parts["submit"], "send");
     std::string uploaded = uploads[0].parts["impfile"];
-    EXPECT_EQ(uploaded, ReadFile(install / "logtmp.txt"));
+    EXPECT_EQ(uploaded, readFile(install / "logtmp.txt"));
     std::time_t now = std::time(nullptr);
     char today[64];
     std::strftime(today, sizeof today, "updatelog/kxupd_%Y%m%d.log", std::localtime(&now));
-    EXPECT_EQ(uploaded, ReadFile(install / today));
+    EXPECT_EQ(uploaded, readFile(install / today));
     EXPECT_EQ(server->RequestsFor("GET", "/complete/7/0"), 1);
 }
 
@@ -181,19 +181,19 @@ TEST_F(ProgramTest, HelpAndVersionAnswerWithoutARunOrARequest) {
 const std::string publisher = std::string(KX_BINARY_DIR) + "/kxpublish";
 
 TEST(Kxpublish, WritesTheFullFiveFieldListAndItsDigestWithoutLineFeed) {
-    TempDir dir;
-    WriteFile(dir.path() / "modules" / "a.dat", "abc");
-    WriteFile(dir.path() / "modules" / "KX_InventoryAGT", "");
+    TempFolder dir;
+    writeFile(dir.path() / "modules" / "a.dat", "abc");
+    writeFile(dir.path() / "modules" / "KX_InventoryAGT", "");
     fs::create_directories(dir.path() / "modules" / "not-a-module");
     int status = -1;
     Capture("cd '" + dir.path().string() + "' && '" + publisher +
                 "' -d a.dat=sub -s KX_InventoryAGT modules list.txt list.md5",
             &status);
     ASSERT_EQ(status, 0);
-    std::string list = ReadFile(dir.path() / "list.txt");
+    std::string list = readFile(dir.path() / "list.txt");
     EXPECT_EQ(list, "KX_InventoryAGT|0|.|d41d8cd98f00b204e9800998ecf8427e|1\n"
                     "a.dat|0|sub|900150983cd24fb0d6963f7d28e17f72|0\n");
-    EXPECT_EQ(ReadFile(dir.path() / "list.md5"), Md5Of(list));
+    EXPECT_EQ(readFile(dir.path() / "list.md5"), Md5Of(list));
 }
 
 TEST(Kxpublish, CommandLineHelpVersionUsageAndReasons) {
@@ -232,8 +232,8 @@ TEST(Kxpublish, CommandLineHelpVersionUsageAndReasons) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        TempDir dir;
-        WriteFile(dir.path() / "modules" / "a.dat", "x");
+        TempFolder dir;
+        writeFile(dir.path() / "modules" / "a.dat", "x");
         int status = -1;
         std::string output = Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " +
                                          c.arguments + " 2>stderr.txt",
@@ -241,7 +241,7 @@ TEST(Kxpublish, CommandLineHelpVersionUsageAndReasons) {
         EXPECT_EQ(WEXITSTATUS(status), c.status);
         EXPECT_EQ(output.substr(0, c.out.size()), c.out);
         EXPECT_EQ(c.out.empty(), output.empty());
-        EXPECT_EQ(ReadFile(dir.path() / "stderr.txt"), c.err);
+        EXPECT_EQ(readFile(dir.path() / "stderr.txt"), c.err);
     }
 }
 
@@ -261,8 +261,8 @@ TEST(Kxpublish, RefusesWhatTheUpdaterCouldNotReadOrWouldRefuse) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file + " " + c.arguments);
-        TempDir dir;
-        WriteFile(dir.path() / "modules" / c.file, "x");
+        TempFolder dir;
+        writeFile(dir.path() / "modules" / c.file, "x");
         int status = -1;
         std::string output =
             Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " + c.arguments +

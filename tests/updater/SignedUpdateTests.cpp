@@ -88,7 +88,7 @@ TEST_P(SignedAttackTest, IsRefusedWithOneLineAndChangesNothing) {
     Installed("b.dat", "same");
     Module("a.dat", "new");
     Module("b.dat", "same");
-    WriteFile(install / "update.state",
+    writeFile(install / "update.state",
               "version 1\nmanifest " + Sha256::Of("release 1") + "\n");
     PublishSigned(2, pinned);
     GetParam().make(*this);
@@ -106,16 +106,16 @@ TEST_P(SignedAttackTest, IsRefusedWithOneLineAndChangesNothing) {
     fs::path staged = install / "updatetmp" / "modules";
     EXPECT_TRUE(!fs::exists(staged) || fs::is_empty(staged));
     ExpectLogUploadedOnce();
-    EXPECT_NE(ReadFile(install / "updatelog" / "last_run.json")
+    EXPECT_NE(readFile(install / "updatelog" / "last_run.json")
                   .find(std::string("signed update refused: ") + GetParam().refusal),
               std::string::npos);
 }
 
 void Rewrite(const fs::path& file, const std::string& from, const std::string& to) {
-    std::string text = ReadFile(file);
+    std::string text = readFile(file);
     std::size_t at = text.find(from);
     ASSERT_NE(at, std::string::npos) << from;
-    WriteFile(file, text.replace(at, from.size(), to));
+    writeFile(file, text.replace(at, from.size(), to));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -135,20 +135,20 @@ INSTANTIATE_TEST_SUITE_P(
         Attack{"SignedByAnotherKey", [](SignedUpdateTest& test) { test.PublishSigned(2, test.other); },
                "bad signature"},
         Attack{"ManifestGarbled",
-               [](SignedUpdateTest& test) { WriteFile(test.server->www() / "manifest.txt", "<html>"); },
+               [](SignedUpdateTest& test) { writeFile(test.server->www() / "manifest.txt", "<html>"); },
                "manifest malformed: not two lines"},
         Attack{"Expired",
                [](SignedUpdateTest& test) { test.PublishSigned(2, test.pinned, "2001-01-01T00:00:00Z"); },
                "manifest expired at 2001-01-01T00:00:00Z"},
         Attack{"OlderRelease",
                [](SignedUpdateTest& test) {
-                   WriteFile(test.install / "update.state",
+                   writeFile(test.install / "update.state",
                              "version 3\nmanifest " + Sha256::Of("release 3") + "\n");
                },
                "version 2 is older than the accepted version 3"},
         Attack{"SameVersionOtherContent",
                [](SignedUpdateTest& test) {
-                   WriteFile(test.install / "update.state",
+                   writeFile(test.install / "update.state",
                              "version 2\nmanifest " + Sha256::Of("release 2") + "\n");
                },
                "version 2 was accepted with other content"},
@@ -156,10 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
                [](SignedUpdateTest& test) {
                    // The list and its MD5 text from another publication.
                    fs::path manifest = test.server->www() / "manifest.txt";
-                   std::string signedOne = ReadFile(manifest);
+                   std::string signedOne = readFile(manifest);
                    test.Module("a.dat", "other");
                    test.PublishSigned(3, test.pinned);
-                   WriteFile(manifest, signedOne);
+                   writeFile(manifest, signedOne);
                },
                "list SHA-256 is not the manifest's"},
         Attack{"ModuleBytesChanged", [](SignedUpdateTest& test) { test.Module("a.dat", "NEW"); },
@@ -197,7 +197,7 @@ TEST_F(SignedUpdateTest, SignedReleaseIsInstalledAndRecorded) {
     EXPECT_EQ(InstalledContent("a.dat"), "new");
     EXPECT_EQ(InstalledContent("sub/b.dat"), "added");
     EXPECT_TRUE(fs::exists(install / "started"));
-    std::string body = ReadFile(server->www() / "manifest.txt");
+    std::string body = readFile(server->www() / "manifest.txt");
     body.erase(body.find('\n'));
     EXPECT_EQ(InstalledContent("update.state"), "version 4\nmanifest " + Sha256::Of(body) + "\n");
     ExpectLogUploadedOnce();
@@ -214,8 +214,8 @@ TEST_F(SignedUpdateTest, ACurrentInstallationRecordsTheReleaseSoThatOlderOnesAre
     Installed("a.dat", "v1");
     Module("a.dat", "v1");
     PublishSigned(1, pinned);
-    std::string release1 = ReadFile(server->www() / "manifest.txt");
-    std::string list1 = ReadFile(server->www() / "list.txt");
+    std::string release1 = readFile(server->www() / "manifest.txt");
+    std::string list1 = readFile(server->www() / "list.txt");
     Module("a.dat", "v2");
     PublishSigned(2, pinned);
     Run();
@@ -225,7 +225,7 @@ TEST_F(SignedUpdateTest, ACurrentInstallationRecordsTheReleaseSoThatOlderOnesAre
     Run();
     EXPECT_TRUE(Logged("no update"));
     // Release 1 sent again, with its own list and module, is refused.
-    WriteFile(server->www() / "manifest.txt", release1);
+    writeFile(server->www() / "manifest.txt", release1);
     ServeList(list1);
     Module("a.dat", "v1");
     Run();
@@ -237,11 +237,11 @@ TEST_F(SignedUpdateTest, KeyRotationShipsTheNewKeyInAReleaseSignedWithTheOld) {
     Configure(Signed());
     KeyPair next = MakeKeyPair(keys, "next");
     Module("a.dat", "one");
-    Module("update.pub", ReadFile(next.publicPem));
+    Module("update.pub", readFile(next.publicPem));
     PublishSigned(1, pinned);
     Run();
     ASSERT_TRUE(Logged("Verify: manifest version 1"));
-    EXPECT_EQ(InstalledContent("update.pub"), ReadFile(next.publicPem));
+    EXPECT_EQ(InstalledContent("update.pub"), readFile(next.publicPem));
 
     // From now on only the new key is trusted.
     Module("a.dat", "two");

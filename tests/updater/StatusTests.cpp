@@ -47,8 +47,8 @@ TEST_P(UpdateStatusTest, EndLineAndStatusFileTellTheOutcome) {
     EXPECT_EQ(Outcome(), GetParam().text);
 
     const fs::path file = install / "updatelog" / "last_run.json";
-    EXPECT_EQ(fs::status(file).permissions() & fs::perms::mask, fs::perms(0600));
-    nlohmann::json status = nlohmann::json::parse(ReadFile(file));
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms_mask, fs::perms(0600));
+    nlohmann::json status = nlohmann::json::parse(readFile(file));
     EXPECT_EQ(status["program"], "KX_Updater");
     EXPECT_EQ(status["version"], KX_VERSION);
     EXPECT_EQ(status["outcome_code"], GetParam().code);

@@ -22,32 +22,6 @@
 
 namespace kxtest {
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "kxupd-test-XXXXXX").string();
-    if (!::mkdtemp(&pattern[0]))
-        throw std::runtime_error("mkdtemp failed");
-    dir = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    fs::remove_all(dir, error);
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    if (path.has_parent_path())
-        fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string Md5Of(const std::string& content) {
     std::string hex;
     Hash::Get(reinterpret_cast<const unsigned char*>(content.data()),
@@ -60,10 +34,10 @@ std::map<std::string, std::string> Snapshot(const fs::path& dir) {
     for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
          ++it) {
         std::string name = fs::relative(it->path(), dir).string();
-        if (it->is_symlink())
+        if (fs::is_symlink(it->symlink_status()))
             files[name] = "-> " + fs::read_symlink(it->path()).string();
-        else if (it->is_regular_file())
-            files[name] = ReadFile(it->path());
+        else if (fs::is_regular_file(it->status()))
+            files[name] = readFile(it->path());
         else
             files[name + "/"] = "";
     }
@@ -89,7 +63,7 @@ std::vector<std::string> LogMessages(const fs::path& workDir) {
     std::time_t now = std::time(nullptr);
     char name[64];
     std::strftime(name, sizeof name, "kxupd_%Y%m%d.log", std::localtime(&now));
-    std::istringstream log(ReadFile(workDir / "updatelog" / name));
+    std::istringstream log(readFile(workDir / "updatelog" / name));
     std::vector<std::string> messages;
     for (std::string line; std::getline(log, line);) {
         std::size_t bar = line.find("|-|");
@@ -103,7 +77,7 @@ ScopedWorkDir::ScopedWorkDir(const fs::path& dir) : previous(fs::current_path())
 }
 
 ScopedWorkDir::~ScopedWorkDir() {
-    std::error_code error;
+    boost::system::error_code error;
     fs::current_path(previous, error);
 }
 
@@ -179,9 +153,9 @@ WebServer::WebServer(const fs::path& base, bool secure)
     : root(base), docRoot(base / "www"), store(base / "store"), https(secure) {
     fs::create_directories(docRoot);
     fs::create_directories(store);
-    WriteFile(root / "cgi" / "upload.py", uploadHandler);
-    WriteFile(root / "cgi" / "gone.py", goneHandler);
-    WriteFile(root / "cgi" / "status.py", statusHandler);
+    writeFile(root / "cgi" / "upload.py", uploadHandler);
+    writeFile(root / "cgi" / "gone.py", goneHandler);
+    writeFile(root / "cgi" / "status.py", statusHandler);
     // The handler lives outside the served folder; "/upload.py" reaches it by alias.
     if (https) {
         std::string dir = root.string();
@@ -196,8 +170,8 @@ WebServer::WebServer(const fs::path& base, bool secure)
     for (int attempt = 0; attempt < 5; ++attempt)
         if (StartOn(UnusedPort()))
             return;
-    throw std::runtime_error("lighttpd did not start: " + ReadFile(root / "lighttpd.out") +
-                             ReadFile(root / "lighttpd-error.log"));
+    throw std::runtime_error("lighttpd did not start: " + readFile(root / "lighttpd.out") +
+                             readFile(root / "lighttpd-error.log"));
 }
 
 WebServer::~WebServer() { Stop(); }
@@ -222,7 +196,7 @@ bool WebServer::StartOn(int port) {
          << "cgi.assign = (\".py\" => \"/usr/bin/python3\")\n";
     if (https)
         conf << "ssl.engine = \"enable\"\nssl.pemfile = \"" << dir << "/server.pem\"\n";
-    WriteFile(root / "lighttpd.conf", conf.str());
+    writeFile(root / "lighttpd.conf", conf.str());
 
     std::string confPath = (root / "lighttpd.conf").string();
     std::string outPath = (root / "lighttpd.out").string();
@@ -267,7 +241,7 @@ std::vector<Upload> WebServer::Uploads() const {
         Upload upload;
         for (const auto& file : fs::directory_iterator(folder)) {
             std::string name = file.path().filename().string();
-            std::string content = ReadFile(file.path());
+            std::string content = readFile(file.path());
             const std::string suffix = ".filename";
             if (name == "PATH_INFO")
                 upload.pathInfo = content;
@@ -284,7 +258,7 @@ std::vector<Upload> WebServer::Uploads() const {
 
 int WebServer::RequestsFor(const std::string& method, const std::string& path) {
     Stop();
-    std::istringstream log(ReadFile(root / "access.log"));
+    std::istringstream log(readFile(root / "access.log"));
     std::string wanted = "\"" + method + " " + path + " ";
     int count = 0;
     for (std::string line; std::getline(log, line);)
@@ -294,7 +268,7 @@ int WebServer::RequestsFor(const std::string& method, const std::string& path) {
 
 int WebServer::AllRequests() {
     Stop();
-    std::istringstream log(ReadFile(root / "access.log"));
+    std::istringstream log(readFile(root / "access.log"));
     int count = 0;
     for (std::string line; std::getline(log, line);)
         count += !line.empty();

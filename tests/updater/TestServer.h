@@ -6,27 +6,18 @@
 
 #include <sys/types.h>
 
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include <boost/filesystem.hpp>
+
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
+
 namespace kxtest {
 
-namespace fs = std::filesystem;
-
-// A fresh folder under /tmp, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return dir; }
-
-private:
-    fs::path dir;
-};
+namespace fs = boost::filesystem;
 
 // One multipart POST as the server's upload handler stored it.
 struct Upload {
@@ -68,9 +59,6 @@ private:
 // A port on 127.0.0.1 that nothing listens on (just released).
 int UnusedPort();
 
-// Writes `content` to `path`, creating the parent folders.
-void WriteFile(const fs::path& path, const std::string& content);
-std::string ReadFile(const fs::path& path);
 std::string Md5Of(const std::string& content);
 
 // Every file below `dir` with its bytes (symbolic links as "-> target").

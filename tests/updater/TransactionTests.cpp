@@ -347,7 +347,7 @@ TEST_F(FullDiskTest, DuringBackupTheOldSetStaysAndTheStartCommandsRun) {
     Installed("KX_InventoryAGT", "#!/bin/sh\n" + std::string(64 << 10, '#'));
     fs::permissions(install / "KX_InventoryAGT", fs::perms(0755));
     Files old = oldSet;
-    old["KX_InventoryAGT"] = ReadFile(install / "KX_InventoryAGT");
+    old["KX_InventoryAGT"] = readFile(install / "KX_InventoryAGT");
     EXPECT_EQ(RunProgram(), 0);
     EXPECT_TRUE(Logged("BackupFiles: error"));
     EXPECT_EQ(Installation(), old);

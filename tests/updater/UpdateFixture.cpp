@@ -42,7 +42,7 @@ UpdateFixture::UpdateFixture(bool https)
 
 void UpdateFixture::Configure(const Settings& settings) {
     int port = settings.port ? settings.port : server->port();
-    WriteFile(install / "config.ini",
+    writeFile(install / "config.ini",
               "<?xml version=\"1.0\"?>\n<KX><Config><Server>127.0.0.1</Server><Port>" +
                   std::to_string(port) + "</Port><HostID>" + std::to_string(settings.hostId) +
                   "</HostID><SSL>" + (settings.ssl ? "1" : "0") + "</SSL></Config></KX>\n");
@@ -50,7 +50,7 @@ void UpdateFixture::Configure(const Settings& settings) {
     for (const auto& [key, path] : settings.paths)
         update += "<" + key + ">" + XmlText(path) + "</" + key + ">";
     update += "</Update>" + Commands("Stop", settings.stop) + Commands("Start", settings.start);
-    WriteFile(install / "update.ini", update + "</KX>\n");
+    writeFile(install / "update.ini", update + "</KX>\n");
 }
 
 void UpdateFixture::Publish(const std::string& arguments) {
@@ -63,20 +63,20 @@ void UpdateFixture::Publish(const std::string& arguments) {
 }
 
 void UpdateFixture::ServeList(const std::string& list) {
-    WriteFile(server->www() / "list.txt", list);
-    WriteFile(server->www() / "list.md5", Md5Of(list));
+    writeFile(server->www() / "list.txt", list);
+    writeFile(server->www() / "list.md5", Md5Of(list));
 }
 
 void UpdateFixture::Module(const std::string& name, const std::string& content) {
-    WriteFile(modules / name, content);
+    writeFile(modules / name, content);
 }
 
 void UpdateFixture::Installed(const std::string& relative, const std::string& content) {
-    WriteFile(install / relative, content);
+    writeFile(install / relative, content);
 }
 
 std::string UpdateFixture::InstalledContent(const std::string& relative) const {
-    return ReadFile(install / relative);
+    return readFile(install / relative);
 }
 
 void UpdateFixture::Run() {
@@ -112,7 +112,7 @@ void UpdateFixture::ExpectLogUploadedOnce() {
     std::vector<Upload> uploads = server->Uploads();
     ASSERT_EQ(uploads.size(), 1u);
     EXPECT_EQ(uploads[0].pathInfo, "/7");
-    EXPECT_EQ(uploads[0].parts["impfile"], ReadFile(install / "logtmp.txt"));
+    EXPECT_EQ(uploads[0].parts["impfile"], readFile(install / "logtmp.txt"));
     EXPECT_NE(uploads[0].parts["impfile"].find("updater: boot"), std::string::npos);
 }
 

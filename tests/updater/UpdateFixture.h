@@ -62,7 +62,7 @@ protected:
     // The one upload of the run: the log as sent, equal to "logtmp.txt".
     void ExpectLogUploadedOnce();
 
-    TempDir root;
+    TempFolder root;
     std::unique_ptr<WebServer> server;
     fs::path install;
     fs::path modules;

@@ -20,7 +20,7 @@ class CommandsTest : public ::testing::Test {
 protected:
     // Runs `step` of an Updater reading `update` as "update.ini"; returns the log.
     std::vector<std::string> RunWith(const std::string& update, bool (Updater::*step)()) {
-        WriteFile(dir.path() / "update.ini", update);
+        writeFile(dir.path() / "update.ini", update);
         Logger::Delete();
         Logger::Start(true);
         {
@@ -31,7 +31,7 @@ protected:
         return LogMessages(dir.path());
     }
 
-    TempDir dir;
+    TempFolder dir;
     ScopedWorkDir here{dir.path()};
 };
 
@@ -130,7 +130,7 @@ TEST_F(CommandsTest, ProcessEntriesEndTheRunningProcessesOfThatExactName) {
 TEST_F(CommandsTest, ServiceEntriesAreStoppedThroughTheServiceManager) {
     // A systemctl of the test's own, first on the PATH: records its arguments
     // and fails for every service but "kx-inventory.service".
-    WriteFile(dir.path() / "bin" / "systemctl",
+    writeFile(dir.path() / "bin" / "systemctl",
               "#!/bin/sh\nprintf '[%s]' \"$@\" >> '" + (dir.path() / "calls.txt").string() +
                   "'\necho >> '" + (dir.path() / "calls.txt").string() +
                   "'\n[ \"$2\" = kx-inventory.service ] && exit 0\nexit 5\n");
@@ -142,14 +142,14 @@ TEST_F(CommandsTest, ServiceEntriesAreStoppedThroughTheServiceManager) {
                                            &Updater::StopTarget);
     setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(log, (std::vector<std::string>{"fail:[other service; touch x](1280)"}));
-    EXPECT_EQ(ReadFile(dir.path() / "calls.txt"),
+    EXPECT_EQ(readFile(dir.path() / "calls.txt"),
               "[stop][kx-inventory.service]\n[stop][other service; touch x]\n");
     EXPECT_FALSE(fs::exists(dir.path() / "x"));
 }
 
 TEST_F(CommandsTest, SettingsFilesThatAreNotReadAreNamedInTheLog) {
-    WriteFile(dir.path() / "config.ini", "[Config]\nServer=update.example\n");
-    WriteFile(dir.path() / "update.ini",
+    writeFile(dir.path() / "config.ini", "[Config]\nServer=update.example\n");
+    writeFile(dir.path() / "update.ini",
               "<KX><Update><List>/l</List><Lst>/x</Lst></Update><Stop/><Begin/></KX>");
     Logger::Delete();
     Logger::Start(true);
@@ -171,8 +171,8 @@ TEST_F(CommandsTest, EveryExePathMarkIsReplacedByTheWorkingDirectory) {
                 "<Command2>echo unchanged &gt; plain.txt</Command2>"
                 "<Command3>exit 3</Command3></Start></KX>",
                 &Updater::StartTarget);
-    EXPECT_EQ(ReadFile("paths.txt"), workDir + "+" + workDir + "\n");
-    EXPECT_EQ(ReadFile("plain.txt"), "unchanged\n");
+    EXPECT_EQ(readFile("paths.txt"), workDir + "+" + workDir + "\n");
+    EXPECT_EQ(readFile("plain.txt"), "unchanged\n");
     EXPECT_EQ(log, (std::vector<std::string>{"fail:[exit 3](768)"}));
 }
 
