@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "common/IniWrapXml.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 namespace fs = boost::filesystem;
 
@@ -12,19 +14,14 @@ namespace {
 
 class IniWrapXmlFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / fs::unique_path("kx-ini-%%%%-%%%%");
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string write(const std::string& content) {
         const fs::path file = dir / "config.ini";
-        fs::ofstream(file, std::ios::binary) << content;
+        kxtest::writeFile(file, content);
         return file.string();
     }
 
-    fs::path dir;
+    const kxtest::TempFolder folder{"kx-ini"};
+    const fs::path dir = folder.path();
 };
 
 struct Case {

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "common/InputFile.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -19,25 +21,18 @@ using inputfile::Contents;
 using inputfile::Links;
 using Status = Contents::Status;
 
-void writeFile(const fs::path& file, const std::string& content) {
-    fs::ofstream(file, std::ios::binary) << content;
-}
+using kxtest::writeFile;
 
 class InputFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        base = fs::temp_directory_path() / fs::unique_path("kx-input-%%%%-%%%%-%%%%");
-        folder = base / "result";
         fs::create_directories(folder);
         writeFile(base / "outside", "outside text\n");
     }
-    void TearDown() override {
-        boost::system::error_code ignored;
-        fs::remove_all(base, ignored);
-    }
 
-    fs::path base;
-    fs::path folder;
+    const kxtest::TempFolder temporary{"kx-input"};
+    const fs::path base = temporary.path();
+    const fs::path folder = base / "result";
 };
 
 struct Case {

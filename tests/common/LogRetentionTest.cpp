@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -13,6 +12,8 @@
 
 #include "common/LogRetention.h"
 #include "common/PrivateFile.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 namespace fs = boost::filesystem;
 
@@ -68,28 +69,19 @@ TEST(LogRetention, KeepsTheNewest30AndToday) {
 
 class PrivateFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / fs::unique_path("kx-common-%%%%-%%%%");
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        ::umask(previousMask);
-        fs::remove_all(dir);
-    }
+    void TearDown() override { ::umask(previousMask); }
     static void Write(const fs::path& file, const std::string& text) {
-        std::ofstream(file.string(), std::ios::binary) << text;
+        kxtest::writeFile(file, text);
     }
-    static std::string Read(const fs::path& file) {
-        std::ifstream in(file.string(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static std::string Read(const fs::path& file) { return kxtest::readFile(file); }
     static unsigned Mode(const fs::path& path) {
         struct stat info;
         return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
     }
 
-    fs::path dir;
     mode_t previousMask = ::umask(022);
+    const kxtest::TempFolder folder{"kx-common"};
+    const fs::path dir = folder.path();
 };
 
 TEST_F(PrivateFiles, LogRetentionPruneDeletesOnlyExpiredLogFilesOfThePrefix) {

@@ -15,6 +15,7 @@
 #include <boost/filesystem.hpp>
 
 #include "updater/Downloader.h"
+#include "tests/support/TempFolder.h"
 #include "tests/webdav/Lighttpd.h"
 #include "updater/Updater.h"
 
@@ -35,8 +36,7 @@ void openssl(const std::string& arguments, const fs::path& in) {
 // (names 127.0.0.1), "expired" (2020), "elsewhere" (names other.example).
 class TestCa {
 public:
-    TestCa() : dir(fs::temp_directory_path() / fs::unique_path("kx-ca-%%%%-%%%%")) {
-        fs::create_directories(dir);
+    TestCa() {
         const std::string ec = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
         for (const char* ca : {"ca", "other"})
             openssl("req -x509 " + ec + " -days 2 -subj '/CN=KX test " + std::string(ca) +
@@ -53,10 +53,6 @@ public:
         openssl("pkey -in good.key -pubout -outform der -out good.der", dir);
         openssl("dgst -sha256 -binary -out good.sha good.der", dir);
         openssl("base64 -A -in good.sha -out good.pin", dir);
-    }
-    ~TestCa() {
-        boost::system::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
     std::string file(const std::string& name) const { return (dir / name).string(); }
     std::string pin() const { return "sha256//" + readFile(dir / "good.pin"); }
@@ -75,7 +71,8 @@ private:
                 dir);
     }
 
-    fs::path dir;
+    const kxtest::TempFolder folder{"kx-ca"};
+    const fs::path dir = folder.path();
 };
 
 const TestCa& ca() {
@@ -127,8 +124,8 @@ protected:
 // refused one is never asked anything.
 TEST_P(Tls, UpdaterTalksOnlyToAServerItCanVerify) {
     const auto server = serve();
-    const fs::path home = fs::temp_directory_path() / fs::unique_path("kx-tls-upd-%%%%-%%%%");
-    fs::create_directories(home);
+    const kxtest::TempFolder folder("kx-tls-upd");
+    const fs::path home = folder.path();
     writeFile(home / "config.ini", "<KX><Config><Server>127.0.0.1</Server><Port>" +
                                        std::to_string(server->port()) + "</Port><SSL>1</SSL>" +
                                        configKeys() + "</Config></KX>\n");
@@ -136,7 +133,6 @@ TEST_P(Tls, UpdaterTalksOnlyToAServerItCanVerify) {
     fs::current_path(home);
     { Updater reads; }
     fs::current_path(previous);
-    fs::remove_all(home);
     EXPECT_EQ(Downloader::Current().tls.verify, GetParam().verify);
     EXPECT_EQ(Downloader::Current().tls.caFile, caFile());
 
@@ -160,8 +156,8 @@ TEST_P(Tls, UpdaterTalksOnlyToAServerItCanVerify) {
 // one never receives the Authorization header, and the log says why.
 TEST_P(Tls, AgentSendsItsPasswordOnlyToAServerItCanVerify) {
     const auto server = serve();
-    const fs::path home = fs::temp_directory_path() / fs::unique_path("kx-tls-agt-%%%%-%%%%");
-    fs::create_directories(home);
+    const kxtest::TempFolder folder("kx-tls-agt");
+    const fs::path home = folder.path();
     writeFile(home / "config.ini", "<KX><Config><Server>127.0.0.1</Server><Port>" +
                                        std::to_string(server->port()) +
                                        "</Port><Username>kx</Username><Password>secret</Password>"
@@ -177,7 +173,6 @@ TEST_P(Tls, AgentSendsItsPasswordOnlyToAServerItCanVerify) {
     std::string log;
     for (fs::directory_iterator it(home / "log"), end; it != end; ++it)
         log += readFile(it->path());
-    fs::remove_all(home);
 
     EXPECT_NE(out.find("end\n"), std::string::npos);
     int stored = 0;
