@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "common/LocalTime.h"
 #include "updater/Logger.h"
 #include "tests/updater/TestServer.h"
 
@@ -15,12 +16,7 @@ namespace {
 
 using namespace kxtest;
 
-std::string TodayFile() {
-    std::time_t now = std::time(nullptr);
-    char name[64];
-    std::strftime(name, sizeof name, "updatelog/kxupd_%Y%m%d.log", std::localtime(&now));
-    return name;
-}
+std::string TodayFile() { return LocalTime::Now("updatelog/kxupd_%Y%m%d.log"); }
 
 class LoggerTest : public ::testing::Test {
 protected:
@@ -97,9 +93,7 @@ TEST_F(LoggerTest, PruningKeepsTheNewest30AndToday) {
             date.tm_year = 124;
             date.tm_mon = 0;
             date.tm_mday = day + 1;
-            std::mktime(&date);
-            char name[64];
-            std::strftime(name, sizeof name, "kxupd_%Y%m%d.log", &date);
+            const std::string name = LocalTime::Format(std::mktime(&date), "kxupd_%Y%m%d.log");
             names.push_back(name);
             writeFile(fs::path("updatelog") / name, "x\n");
         }

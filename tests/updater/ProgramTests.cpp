@@ -8,6 +8,7 @@
 
 #include <sys/wait.h>
 
+#include "common/LocalTime.h"
 #include "tests/updater/UpdateFixture.h"
 #include "common/Version.h"
 
@@ -17,12 +18,7 @@ using namespace kxtest;
 
 const std::string program = std::string(KX_BINARY_DIR) + "/KX_Updater";
 
-std::string Minute() {
-    std::time_t now = std::time(nullptr);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M", std::localtime(&now));
-    return stamp;
-}
+std::string Minute() { return LocalTime::Now("%Y%m%d%H%M"); }
 
 int Count(const std::string& text, const std::string& part) {
     int count = 0;
@@ -129,9 +125,7 @@ TEST_F(ProgramTest, RelaunchedCopyPerformsTheWholeUpdate) {
     EXPECT_EQ(uploads[0].parts["submit"], "send");
     std::string uploaded = uploads[0].parts["impfile"];
     EXPECT_EQ(uploaded, readFile(install / "logtmp.txt"));
-    std::time_t now = std::time(nullptr);
-    char today[64];
-    std::strftime(today, sizeof today, "updatelog/kxupd_%Y%m%d.log", std::localtime(&now));
+    const std::string today = LocalTime::Now("updatelog/kxupd_%Y%m%d.log");
     EXPECT_EQ(uploaded, readFile(install / today));
     EXPECT_EQ(server->RequestsFor("GET", "/complete/7/0"), 1);
 }

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/LocalTime.h"
 #include "tests/updater/UpdateFixture.h"
 #include "common/Version.h"
 
@@ -63,8 +64,7 @@ TEST_P(UpdateStatusTest, EndLineAndStatusFileTellTheOutcome) {
     }
     EXPECT_EQ(entries, std::string(GetParam().entry).empty() ? std::vector<std::string>{}
                                                              : std::vector<std::string>{GetParam().entry});
-    char day[16];
-    std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&before));
+    const std::string day = LocalTime::Format(before, "%Y-%m-%d");
     EXPECT_EQ(status["started"].get<std::string>().substr(0, 10), day);
 }
 

@@ -1,3 +1,4 @@
+#include "common/LocalTime.h"
 #include "tests/updater/TestServer.h"
 
 #include <arpa/inet.h>
@@ -60,9 +61,7 @@ std::string Capture(const std::string& command, int* status) {
 }
 
 std::vector<std::string> LogMessages(const fs::path& workDir) {
-    std::time_t now = std::time(nullptr);
-    char name[64];
-    std::strftime(name, sizeof name, "kxupd_%Y%m%d.log", std::localtime(&now));
+    const std::string name = LocalTime::Now("kxupd_%Y%m%d.log");
     std::istringstream log(readFile(workDir / "updatelog" / name));
     std::vector<std::string> messages;
     for (std::string line; std::getline(log, line);) {
