@@ -1,4 +1,3 @@
-#include "common/LocalTime.h"
 #include "tests/updater/TestServer.h"
 
 #include <arpa/inet.h>
@@ -19,6 +18,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "common/LocalTime.h"
 #include "updater/Hash.h"
 
 namespace kxtest {
