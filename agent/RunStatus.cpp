@@ -17,17 +17,17 @@ const char* RunStatus::Text(RunOutcome outcome) {
 }
 
 std::string RunStatus::ToJson() const {
-    nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    for (const FileResult& file : this->files)
-        files.push_back({{"name", file.name},
-                         {"size", file.size},
-                         {"result", file.result},
-                         {"http_status", file.httpStatus},
-                         {"curl_code", file.curlCode},
-                         {"error", file.error}});
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const FileResult& file : files)
+        list.push_back({{"name", file.name},
+                        {"size", file.size},
+                        {"result", file.result},
+                        {"http_status", file.httpStatus},
+                        {"curl_code", file.curlCode},
+                        {"error", file.error}});
     nlohmann::ordered_json status = StatusFile::Open(
         {"KX_InventoryAGT", version, started, ended, static_cast<int>(outcome), Text(outcome), detail});
     // Texts from outside (server answers, file names) need not be UTF-8.
-    status["files"] = files;
+    status["files"] = list;
     return StatusFile::Text(status);
 }

@@ -20,8 +20,8 @@ protected:
         return file.string();
     }
 
-    const kxtest::TempFolder folder{"kx-ini"};
-    const fs::path dir = folder.path();
+    const kxtest::TempFolder temporary{"kx-ini"};
+    const fs::path dir = temporary.path();
 };
 
 struct Case {
