@@ -10,7 +10,8 @@ class CAbstractListener {
 public:
     // A message with named parameters ("UPDATE_PROGRESS" carries "TOTAL_SIZE"
     // and "UPLOADED_SIZE"; plain messages carry an empty map).
-    virtual void onMessage(const std::string& message, std::map<std::string, std::string>& params) = 0;
+    virtual void onMessage(const std::string& message,
+                           std::map<std::string, std::string>& params) = 0;
     // A plain message.
     virtual void onMessage(const std::string& message) = 0;
 

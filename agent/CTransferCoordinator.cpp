@@ -30,21 +30,13 @@ const char* const kProgress = "UPDATE_PROGRESS";
 
 CTransferCoordinator::CTransferCoordinator() = default;
 
-CTransferCoordinator::~CTransferCoordinator() {
-    cleanup();
-}
+CTransferCoordinator::~CTransferCoordinator() { cleanup(); }
 
-void CTransferCoordinator::setSrcDir(const std::string& dir) {
-    srcDir = dir;
-}
+void CTransferCoordinator::setSrcDir(const std::string& dir) { srcDir = dir; }
 
-void CTransferCoordinator::setDestDir(const std::string& dir) {
-    destDir = dir;
-}
+void CTransferCoordinator::setDestDir(const std::string& dir) { destDir = dir; }
 
-void CTransferCoordinator::setConfigDir(const std::string& dir) {
-    configDir = dir;
-}
+void CTransferCoordinator::setConfigDir(const std::string& dir) { configDir = dir; }
 
 void CTransferCoordinator::setVersion(const std::string& value) {
     version = value;
@@ -109,9 +101,7 @@ void CTransferCoordinator::cleanup() {
     producedFiles.clear();
 }
 
-bool CTransferCoordinator::isDestDirRequired() const {
-    return configFile().empty();
-}
+bool CTransferCoordinator::isDestDirRequired() const { return configFile().empty(); }
 
 bool CTransferCoordinator::isValidSourceFolder() const {
     boost::system::error_code ec;
@@ -123,9 +113,7 @@ bool CTransferCoordinator::isValidDestFolder() const {
     return fs::exists(destDir, ec);
 }
 
-void CTransferCoordinator::addListener(CAbstractListener* listener) {
-    listeners.insert(listener);
-}
+void CTransferCoordinator::addListener(CAbstractListener* listener) { listeners.insert(listener); }
 
 void CTransferCoordinator::clearListeners() {
     listeners.clear();
@@ -156,9 +144,7 @@ void CTransferCoordinator::onMessage(const std::string& text,
     log(entry);
 }
 
-void CTransferCoordinator::onMessage(const std::string& text) {
-    log(text);
-}
+void CTransferCoordinator::onMessage(const std::string& text) { log(text); }
 
 bool CTransferCoordinator::writeRunStatus() {
     status.ended = std::time(nullptr);

@@ -38,7 +38,8 @@ bool CTransferCoordinator::LaunchOwn() {
         return fail("cannot remove " + target.string() + ": " + ec.message());
     fs::copy_file(source, target, fs::copy_option::fail_if_exists, ec);
     if (ec)
-        return fail("cannot copy " + source.string() + " to " + target.string() + ": " + ec.message());
+        return fail("cannot copy " + source.string() + " to " + target.string() + ": " +
+                    ec.message());
 
     // spawn() detaches the child: it is neither waited for nor stopped, and
     // keeps running after this process ends.

@@ -25,8 +25,9 @@ std::string RunStatus::ToJson() const {
                         {"http_status", file.httpStatus},
                         {"curl_code", file.curlCode},
                         {"error", file.error}});
-    nlohmann::ordered_json status = StatusFile::Open(
-        {"KX_InventoryAGT", version, started, ended, static_cast<int>(outcome), Text(outcome), detail});
+    nlohmann::ordered_json status =
+        StatusFile::Open({"KX_InventoryAGT", version, started, ended, static_cast<int>(outcome),
+                          Text(outcome), detail});
     // Texts from outside (server answers, file names) need not be UTF-8.
     status["files"] = list;
     return StatusFile::Text(status);

@@ -16,9 +16,9 @@
 
 // The outcome codes are part of the file's meaning: never renumber them.
 enum class RunOutcome {
-    Uploaded = 0,             // every data file was stored
-    NotConfigured = 1,        // no configuration file: collected, nothing sent
-    NoCollection = 2,         // the collection script is missing, cannot run or was stopped: nothing sent
+    Uploaded = 0,      // every data file was stored
+    NotConfigured = 1, // no configuration file: collected, nothing sent
+    NoCollection = 2,  // the collection script is missing, cannot run or was stopped: nothing sent
     ConnectionFailed = 3,     // the server could not be reached or did not answer the check
     AuthenticationFailed = 4, // the server refused the login (401 or 403)
     UploadFailed = 5,         // at least one data file was not stored
@@ -30,10 +30,10 @@ enum class RunOutcome {
 struct FileResult {
     std::string name;
     std::int64_t size = 0;
-    std::string result;   // "uploaded", "failed", or "not sent"
-    long httpStatus = 0;  // the server's answer to the PUT, 0 when none came
-    int curlCode = 0;     // libcurl's result code of the transfer, 0 when it completed
-    std::string error;    // why it failed, empty when stored
+    std::string result;  // "uploaded", "failed", or "not sent"
+    long httpStatus = 0; // the server's answer to the PUT, 0 when none came
+    int curlCode = 0;    // libcurl's result code of the transfer, 0 when it completed
+    std::string error;   // why it failed, empty when stored
 };
 
 struct RunStatus {

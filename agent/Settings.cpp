@@ -63,7 +63,8 @@ void CTransferCoordinator::loadConfigIni() {
     caFile = readString(file, "CAFile");
     pinnedPublicKey = readString(file, "PinnedPublicKey");
     // Said once the log folder is known, so that the log has them.
-    const std::vector<std::string> problems = IniWrapXml::Check(file.c_str(), KnownSettings::ConfigIni());
+    const std::vector<std::string> problems =
+        IniWrapXml::Check(file.c_str(), KnownSettings::ConfigIni());
 
     logWritable = true;
     boost::system::error_code ec;
@@ -72,7 +73,8 @@ void CTransferCoordinator::loadConfigIni() {
         boost::system::error_code statusError;
         const fs::file_status folderStatus = fs::status(folder, statusError);
         const bool existed = fs::is_directory(folderStatus);
-        if (existed || (folderStatus.type() == fs::file_not_found && PrivateFile::MakeFolder(folder.string()))) {
+        if (existed || (folderStatus.type() == fs::file_not_found &&
+                        PrivateFile::MakeFolder(folder.string()))) {
             destDir = folder.string();
             if (existed)
                 logDelete();

@@ -26,7 +26,8 @@ const char* const kConnectFailed = " に接続失敗しました。";
 // or the status the server answered with.
 std::string transferText(const WebDAV::Outcome& outcome) {
     if (outcome.code != 0)
-        return "connect err:" + std::to_string(outcome.code) + " " + LogText::OneLine(outcome.reason);
+        return "connect err:" + std::to_string(outcome.code) + " " +
+               LogText::OneLine(outcome.reason);
     if (outcome.status != 0)
         return "http err:" + std::to_string(outcome.status);
     return "no answer";
@@ -45,13 +46,11 @@ bool CTransferCoordinator::upload() {
 
     const std::string baseUrl =
         std::string(ssl ? "https" : "http") + "://" + server + ":" + std::to_string(port);
-    const WebDAV::dict_t options = {{"webdav_hostname", baseUrl},
-                                    {"webdav_login", username},
-                                    {"webdav_password", password},
-                                    {"webdav_root", kRoot},
-                                    {"ssl_verify", sslVerify ? "1" : "0"},
-                                    {"ca_file", caFile},
-                                    {"pinned_public_key", pinnedPublicKey}};
+    const WebDAV::dict_t options = {
+        {"webdav_hostname", baseUrl},          {"webdav_login", username},
+        {"webdav_password", password},         {"webdav_root", kRoot},
+        {"ssl_verify", sslVerify ? "1" : "0"}, {"ca_file", caFile},
+        {"pinned_public_key", pinnedPublicKey}};
     const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(options));
     if (!client->check("/")) {
         const WebDAV::Outcome outcome = client->outcome();

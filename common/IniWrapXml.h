@@ -18,8 +18,8 @@ public:
     // `defaultValue` when the file, the section or the key cannot be found.
     // A key element without text gives the empty string. `size` is ignored.
     static void GetPrivateProfileString(const char* section, const char* key,
-                                        const char* defaultValue, std::string& result,
-                                        int size, const char* fileName);
+                                        const char* defaultValue, std::string& result, int size,
+                                        const char* fileName);
 
     // The key's text converted as by atoi, or `defaultValue` when the file,
     // the section or the key cannot be found or the key element is empty.

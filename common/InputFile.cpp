@@ -19,7 +19,6 @@ constexpr size_t kReadStep = 64 * 1024;
 
 RefusalLog* currentLog = nullptr;
 
-
 Contents refused(const std::string& reason) {
     Contents contents;
     contents.status = Contents::Status::Refused;
@@ -28,7 +27,8 @@ Contents refused(const std::string& reason) {
 }
 
 std::string mebibytes(uint64_t limit) {
-    return limit % (1 << 20) == 0 ? std::to_string(limit >> 20) + " MiB" : std::to_string(limit) + " bytes";
+    return limit % (1 << 20) == 0 ? std::to_string(limit >> 20) + " MiB"
+                                  : std::to_string(limit) + " bytes";
 }
 
 // Opens the file's last component relative to its folder, so that with
@@ -39,7 +39,9 @@ int openFile(const std::string& file, Links links) {
     if (links == Links::Followed)
         return ::open(file.c_str(), flags);
     const size_t slash = file.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : file.substr(0, slash);
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0)
@@ -79,7 +81,8 @@ Contents readRegularFile(const std::string& file, uint64_t limit, Links links) {
     size_t have = 0;
     for (;;) {
         if (have == bytes.size())
-            bytes.resize(static_cast<size_t>(std::min<uint64_t>(limit + 1, bytes.size() + kReadStep)));
+            bytes.resize(
+                static_cast<size_t>(std::min<uint64_t>(limit + 1, bytes.size() + kReadStep)));
         const ssize_t n = ::read(fd.get(), &bytes[have], bytes.size() - have);
         if (n < 0 && errno == EINTR)
             continue;
@@ -99,14 +102,12 @@ Contents readRegularFile(const std::string& file, uint64_t limit, Links links) {
 std::optional<std::string> readInput(const std::string& file, uint64_t limit) {
     Contents contents = readRegularFile(file, limit, Links::NotFollowed);
     switch (contents.status) {
-    case Contents::Status::Read:
-        return std::move(contents.bytes);
+    case Contents::Status::Read: return std::move(contents.bytes);
     case Contents::Status::Refused:
         if (currentLog != nullptr)
             currentLog->report(file, contents.reason);
         break;
-    case Contents::Status::Missing:
-        break;
+    case Contents::Status::Missing: break;
     }
     return std::nullopt;
 }
@@ -126,9 +127,7 @@ RefusalLog::RefusalLog(std::function<void(const std::string&)> lineWriter)
     currentLog = this;
 }
 
-RefusalLog::~RefusalLog() {
-    currentLog = outer;
-}
+RefusalLog::~RefusalLog() { currentLog = outer; }
 
 void RefusalLog::report(const std::string& file, const std::string& reason) {
     if (reported.insert(file).second)

@@ -11,15 +11,16 @@
 namespace KnownSettings {
 
 inline IniWrapXml::Layout ConfigIni() {
-    return {{"Config", {"Server", "Port", "SSL", "Username", "Password", "HostID",
-                        "SSLVerify", "CAFile", "PinnedPublicKey"}}};
+    return {{"Config",
+             {"Server", "Port", "SSL", "Username", "Password", "HostID", "SSLVerify", "CAFile",
+              "PinnedPublicKey"}}};
 }
 
 inline IniWrapXml::Layout UpdateIni() {
-    IniWrapXml::Layout layout = {{"Update", {"List", "ListHash", "Modules", "Complete", "Log", "MaxFileMB",
-                                              "Manifest"}},
-                                 {"Stop", {}},
-                                 {"Start", {}}};
+    IniWrapXml::Layout layout = {
+        {"Update", {"List", "ListHash", "Modules", "Complete", "Log", "MaxFileMB", "Manifest"}},
+        {"Stop", {}},
+        {"Start", {}}};
     for (int number = 1; number <= 9; ++number) {
         layout["Stop"].insert("Command" + std::to_string(number));
         layout["Start"].insert("Command" + std::to_string(number));

@@ -23,15 +23,16 @@ Bounds Bounds::Current() {
 }
 
 long Bounds::FileSeconds(std::uint64_t bytes) const {
-    return fileBaseSeconds + static_cast<long>(bytes / static_cast<std::uint64_t>(fileBytesPerSecond));
+    return fileBaseSeconds +
+           static_cast<long>(bytes / static_cast<std::uint64_t>(fileBytesPerSecond));
 }
 
 Deadline::Deadline(const Bounds& limits, Kind transfer)
     : bounds(limits), kind(transfer), started(std::chrono::steady_clock::now()) {}
 
 bool Deadline::Passed(std::uint64_t bytesMoved) const {
-    const long allowed = kind == Kind::Document ? bounds.documentSeconds
-                                                : bounds.FileSeconds(bytesMoved);
+    const long allowed =
+        kind == Kind::Document ? bounds.documentSeconds : bounds.FileSeconds(bytesMoved);
     return std::chrono::steady_clock::now() - started > std::chrono::seconds(allowed);
 }
 
@@ -47,8 +48,8 @@ void Apply(CURL* handle, const Bounds& bounds, Kind kind, std::uint64_t maxBytes
     const long rate = bounds.stallBytes / Bounds().stallSeconds;
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, rate > 0 ? rate : 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, bounds.stallSeconds);
-    const long total = kind == Kind::Document ? bounds.documentSeconds
-                                              : bounds.FileSeconds(maxBytes);
+    const long total =
+        kind == Kind::Document ? bounds.documentSeconds : bounds.FileSeconds(maxBytes);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT, total);
     curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
     curl_easy_setopt(handle, CURLOPT_USERAGENT, UserAgent(product).c_str());

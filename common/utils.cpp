@@ -30,7 +30,8 @@ std::string trim(const std::string& text) {
 
 std::map<std::string, std::string> parseMap(const boost::filesystem::path& file) {
     std::map<std::string, std::string> result;
-    const std::optional<std::string> text = inputfile::readInput(file.string(), inputfile::kTextLimit);
+    const std::optional<std::string> text =
+        inputfile::readInput(file.string(), inputfile::kTextLimit);
     if (!text)
         return result;
     for (const std::string& line : inputfile::splitLines(*text)) {
@@ -43,7 +44,8 @@ std::map<std::string, std::string> parseMap(const boost::filesystem::path& file)
 }
 
 std::string singleLine(const boost::filesystem::path& file) {
-    const std::optional<std::string> text = inputfile::readInput(file.string(), inputfile::kTextLimit);
+    const std::optional<std::string> text =
+        inputfile::readInput(file.string(), inputfile::kTextLimit);
     if (!text)
         return std::string();
     return trim(text->substr(0, text->find('\n')));

@@ -46,13 +46,9 @@ CBaseInfoManager::CBaseInfoManager(const std::string& sourceFolder, const std::s
 
 CBaseInfoManager::~CBaseInfoManager() = default;
 
-void CBaseInfoManager::SetVersion(const std::string& version) {
-    agentVersion = version;
-}
+void CBaseInfoManager::SetVersion(const std::string& version) { agentVersion = version; }
 
-std::string CBaseInfoManager::OutFileName() const {
-    return outFile.string();
-}
+std::string CBaseInfoManager::OutFileName() const { return outFile.string(); }
 
 // ---------------------------------------------------------------- pipeline
 
@@ -65,7 +61,8 @@ void CBaseInfoManager::start() {
     encrypt(temp.path, outFile);
 }
 
-void CBaseInfoManager::fillHeader(uint32_t formatVersion, uint32_t fileKind, uint32_t categoryCode) {
+void CBaseInfoManager::fillHeader(uint32_t formatVersion, uint32_t fileKind,
+                                  uint32_t categoryCode) {
     const tagWMIINFOSTRUCT& info = record.systemInfo.at(0);
     header.magic = kMagic;
     header.formatVersion = formatVersion;
@@ -170,18 +167,29 @@ void CBaseInfoManager::FormatHeaderData(const tagHEADERSTRUCT& header, unsigned 
         total += n;
     };
     int n = 0;
-    FormatCStringData(header.magic, scratch, n, false);         append(n);
-    FormatDWORDData(header.formatVersion, scratch, n);          append(n);
-    FormatDWORDData(header.reserved, scratch, n);               append(n);
-    FormatCStringData(header.computerName, scratch, n, false);  append(n);
-    FormatDWORDData(header.fileKind, scratch, n);               append(n);
-    FormatCStringData(header.agentVersion, scratch, n, false);  append(n);
-    FormatDWORDData(header.categoryCode, scratch, n);           append(n);
-    FormatCTimeData(header.startTime, scratch, n);              append(n);
-    FormatCTimeData(header.endTime, scratch, n);                append(n);
+    FormatCStringData(header.magic, scratch, n, false);
+    append(n);
+    FormatDWORDData(header.formatVersion, scratch, n);
+    append(n);
+    FormatDWORDData(header.reserved, scratch, n);
+    append(n);
+    FormatCStringData(header.computerName, scratch, n, false);
+    append(n);
+    FormatDWORDData(header.fileKind, scratch, n);
+    append(n);
+    FormatCStringData(header.agentVersion, scratch, n, false);
+    append(n);
+    FormatDWORDData(header.categoryCode, scratch, n);
+    append(n);
+    FormatCTimeData(header.startTime, scratch, n);
+    append(n);
+    FormatCTimeData(header.endTime, scratch, n);
+    append(n);
     if (header.formatVersion >= 10004u) {
-        FormatDWORDData(header.extensionFlag, scratch, n);      append(n);
-        FormatCStringData(header.machineUuid, scratch, n, false); append(n);
+        FormatDWORDData(header.extensionFlag, scratch, n);
+        append(n);
+        FormatCStringData(header.machineUuid, scratch, n, false);
+        append(n);
     }
     length = total;
 }
@@ -225,17 +233,14 @@ void CBaseInfoManager::FieldWriter::text(const std::string& value, bool bodyFiel
     put(n);
 }
 
-void CBaseInfoManager::FieldWriter::count(size_t entries) {
-    dword(static_cast<uint32_t>(entries));
-}
+void CBaseInfoManager::FieldWriter::count(size_t entries) { dword(static_cast<uint32_t>(entries)); }
 
-void CBaseInfoManager::FieldWriter::trailer() {
-    out.write(kTrailer, std::strlen(kTrailer));
-}
+void CBaseInfoManager::FieldWriter::trailer() { out.write(kTrailer, std::strlen(kTrailer)); }
 
 void CBaseInfoManager::FieldWriter::close() {
     out.close();
     if (out.fail())
-        throw fs::filesystem_error("cannot write the data file", file,
-                                   boost::system::errc::make_error_code(boost::system::errc::io_error));
+        throw fs::filesystem_error(
+            "cannot write the data file", file,
+            boost::system::errc::make_error_code(boost::system::errc::io_error));
 }

@@ -8,17 +8,14 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-
 // Fields that appeared with later revisions of the file body.
-constexpr uint32_t kDiskDetailsSince = 10009;   // disk first word + stamp, printer stamp
-constexpr uint32_t kClosingCountSince = 10011;  // second closing count
-constexpr uint32_t kWirelessSince = 10012;      // adapter wireless flag
+constexpr uint32_t kDiskDetailsSince = 10009;  // disk first word + stamp, printer stamp
+constexpr uint32_t kClosingCountSince = 10011; // second closing count
+constexpr uint32_t kWirelessSince = 10012;     // adapter wireless flag
 constexpr uint32_t kPartitionMarker = 0xFFFFFFFF;
 
 // The text before the first blank: all of it without a blank, nothing when it starts with one.
-std::string firstWord(const std::string& text) {
-    return text.substr(0, text.find(' '));
-}
+std::string firstWord(const std::string& text) { return text.substr(0, text.find(' ')); }
 
 } // namespace
 
@@ -26,9 +23,7 @@ CHWInfoManager::CHWInfoManager(const std::string& sourceFolder, const std::strin
                                tagWMISTRUCT& shared)
     : CBaseInfoManager(sourceFolder, destFolder, shared) {}
 
-uint32_t CHWInfoManager::kxFileNumber() {
-    return kFileKind;
-}
+uint32_t CHWInfoManager::kxFileNumber() { return kFileKind; }
 
 void CHWInfoManager::load() {
     header.startTime = std::time(nullptr);
@@ -58,9 +53,7 @@ void CHWInfoManager::loadForLinux() {
     loadNicInfo(record);
 }
 
-void CHWInfoManager::buildHeader() {
-    fillHeader(kFormatVersion, kFileKind, kCategoryCode);
-}
+void CHWInfoManager::buildHeader() { fillHeader(kFormatVersion, kFileKind, kCategoryCode); }
 
 void CHWInfoManager::encodeInfo(const fs::path& file) {
     FieldWriter out(file);
@@ -183,8 +176,7 @@ void CHWInfoManager::writeNics(FieldWriter& out, const std::vector<tagWMINICSTRU
     }
 }
 
-void CHWInfoManager::writePrinters(FieldWriter& out,
-                                   const std::vector<tagWMIPRTSTRUCT>& printers,
+void CHWInfoManager::writePrinters(FieldWriter& out, const std::vector<tagWMIPRTSTRUCT>& printers,
                                    uint32_t version) {
     out.count(printers.size());
     for (const tagWMIPRTSTRUCT& printer : printers) {

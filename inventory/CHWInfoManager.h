@@ -7,7 +7,8 @@
 
 class CHWInfoManager : public CBaseInfoManager {
 public:
-    CHWInfoManager(const std::string& sourceFolder, const std::string& destFolder, tagWMISTRUCT& shared);
+    CHWInfoManager(const std::string& sourceFolder, const std::string& destFolder,
+                   tagWMISTRUCT& shared);
 
     // The hardware header values; throws std::out_of_range without a systemInfo entry.
     void buildHeader();
@@ -48,16 +49,20 @@ protected:
 
 private:
     // One writer per section of the file, in file order.
-    static void writeSystem(FieldWriter& out, const tagWMIINFOSTRUCT& info);              // A
-    static void writeCpus(FieldWriter& out, const std::vector<tagWMICPUSTRUCT>& cpus);     // B
-    static void writeMemory(FieldWriter& out, const std::vector<tagMEMORYSLOT>& slots);    // C
-    static void writeDisks(FieldWriter& out, const std::vector<tagWMIDISKSTRUCT>& disks, uint32_t version); // D
-    static void writePartitions(FieldWriter& out, const std::vector<tagWMIPATSTRUCT>& partitions); // E
-    static void writeCdDrives(FieldWriter& out, const std::vector<tagCDSTRUCT>& drives);   // F
+    static void writeSystem(FieldWriter& out, const tagWMIINFOSTRUCT& info);            // A
+    static void writeCpus(FieldWriter& out, const std::vector<tagWMICPUSTRUCT>& cpus);  // B
+    static void writeMemory(FieldWriter& out, const std::vector<tagMEMORYSLOT>& slots); // C
+    static void writeDisks(FieldWriter& out, const std::vector<tagWMIDISKSTRUCT>& disks,
+                           uint32_t version); // D
+    static void writePartitions(FieldWriter& out,
+                                const std::vector<tagWMIPATSTRUCT>& partitions);                // E
+    static void writeCdDrives(FieldWriter& out, const std::vector<tagCDSTRUCT>& drives);        // F
     static void writeMonitors(FieldWriter& out, const std::vector<tagMONITORSTRUCT>& monitors); // G
-    static void writeNics(FieldWriter& out, const std::vector<tagWMINICSTRUCT>& nics, uint32_t version); // H
-    static void writePrinters(FieldWriter& out, const std::vector<tagWMIPRTSTRUCT>& printers, uint32_t version); // I
-    static void writeOperatingSystem(FieldWriter& out, const tagWMIINFOSTRUCT& info);     // J
+    static void writeNics(FieldWriter& out, const std::vector<tagWMINICSTRUCT>& nics,
+                          uint32_t version); // H
+    static void writePrinters(FieldWriter& out, const std::vector<tagWMIPRTSTRUCT>& printers,
+                              uint32_t version);                                             // I
+    static void writeOperatingSystem(FieldWriter& out, const tagWMIINFOSTRUCT& info);        // J
     static void writeAccounts(FieldWriter& out, const std::vector<tagWMIACCOUNT>& accounts); // K
-    static void writeClosingCounts(FieldWriter& out, uint32_t version);                  // L
+    static void writeClosingCounts(FieldWriter& out, uint32_t version);                      // L
 };

@@ -22,12 +22,10 @@ struct FamilyWord {
     Family family;
 };
 const FamilyWord kFamilyWords[] = {
-    {"Ubuntu", Family::Ubuntu},     {"Debian", Family::Debian},
-    {"Fedora", Family::FirstLine},  {"Oracle", Family::FirstLine},
-    {"Red Hat", Family::FirstLine}, {"CentOS", Family::FirstLine},
-    {"Arch", Family::FirstLine},    {"Turbo", Family::FirstLine},
-    {"SUSE", Family::Suse},         {"Mandriva", Family::Mandriva},
-    {"Vine", Family::FirstLine},    {"Gentoo", Family::FirstLine},
+    {"Ubuntu", Family::Ubuntu},     {"Debian", Family::Debian},     {"Fedora", Family::FirstLine},
+    {"Oracle", Family::FirstLine},  {"Red Hat", Family::FirstLine}, {"CentOS", Family::FirstLine},
+    {"Arch", Family::FirstLine},    {"Turbo", Family::FirstLine},   {"SUSE", Family::Suse},
+    {"Mandriva", Family::Mandriva}, {"Vine", Family::FirstLine},    {"Gentoo", Family::FirstLine},
 };
 
 // Key, equals sign and opening quotation mark of the lsb-release description:
@@ -81,9 +79,10 @@ void CLinuxVersionParser::parse(const boost::filesystem::path& file) {
         for (const std::string& line : lines) {
             if (!contains(line, kDescriptionKey))
                 continue;
-            distribution = line.size() > kDescriptionPrefix
-                               ? line.substr(kDescriptionPrefix, line.size() - kDescriptionPrefix - 1)
-                               : std::string();
+            distribution =
+                line.size() > kDescriptionPrefix
+                    ? line.substr(kDescriptionPrefix, line.size() - kDescriptionPrefix - 1)
+                    : std::string();
             version = extractVersion(line);
         }
         break;

@@ -8,7 +8,7 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-constexpr const char* kApplicationList = "app";     // macOS list, or the Linux marker
+constexpr const char* kApplicationList = "app"; // macOS list, or the Linux marker
 constexpr const char* kUbuntuList = "app_install";
 
 // Anything at the path counts; a failed query counts as nothing there.
@@ -24,9 +24,7 @@ CSWInfoManager::CSWInfoManager(const std::string& sourceFolder, const std::strin
                                tagWMISTRUCT& shared, const std::string& tagFolder)
     : CBaseInfoManager(sourceFolder, destFolder, shared), adobeTagDirectory(tagFolder) {}
 
-uint32_t CSWInfoManager::kxFileNumber() {
-    return kFileKind;
-}
+uint32_t CSWInfoManager::kxFileNumber() { return kFileKind; }
 
 // "app" decides whether there is a list at all; "hardware.xml" marks a Mac,
 // "app_install" an Ubuntu host; any other Linux host reads its package list.
@@ -45,9 +43,7 @@ void CSWInfoManager::load() {
     header.endTime = std::time(nullptr);
 }
 
-void CSWInfoManager::buildHeader() {
-    fillHeader(kFormatVersion, kFileKind, kCategoryCode);
-}
+void CSWInfoManager::buildHeader() { fillHeader(kFormatVersion, kFileKind, kCategoryCode); }
 
 // header · count · per application: time, name, text, version, text, number · 0 · "KX20EOF"
 void CSWInfoManager::encodeInfo(const fs::path& file) {

@@ -10,8 +10,8 @@ class CSWInfoManager : public CBaseInfoManager {
 public:
     // `tagFolder`: where Acrobat's software-identification tag files are
     // looked for (Adobe's folder on a Mac unless told otherwise).
-    CSWInfoManager(const std::string& sourceFolder, const std::string& destFolder, tagWMISTRUCT& shared,
-                   const std::string& tagFolder = kAdobeTagDirectory);
+    CSWInfoManager(const std::string& sourceFolder, const std::string& destFolder,
+                   tagWMISTRUCT& shared, const std::string& tagFolder = kAdobeTagDirectory);
 
     // The software header values; throws std::out_of_range without a systemInfo entry.
     void buildHeader();

@@ -24,7 +24,7 @@ struct tagWMIINFOSTRUCT {
     std::string domainName;       // host name after the first dot
     std::string architecture;
     std::string osVersion;
-    std::string computerName;     // host name before the first dot
+    std::string computerName; // host name before the first dot
     std::string uuid;
 };
 
@@ -51,7 +51,7 @@ struct tagWMIDISKSTRUCT { // one physical disk
 };
 
 struct tagWMIPATSTRUCT { // one mounted volume
-    std::string name; // mount point
+    std::string name;    // mount point
     int64_t sizeBytes = 0;
     int64_t freeBytes = 0;
     uint32_t driveType = 0;

@@ -29,8 +29,7 @@ constexpr long long binaryMagicSize = 8;
 // data were a node of its own.
 constexpr unsigned int parseOptions = pugi::parse_default | pugi::parse_embed_pcdata;
 
-const char* firstChildText(const pugi::xml_node& node)
-{
+const char* firstChildText(const pugi::xml_node& node) {
     const char* embedded = node.value();
     return *embedded ? embedded : node.first_child().value();
 }
@@ -38,8 +37,7 @@ const char* firstChildText(const pugi::xml_node& node)
 boost::any parseNode(const pugi::xml_node& node, int depth);
 
 // <dict><key>name</key><string>value</string>...</dict>
-dictionary_type parseDictionaryNode(const pugi::xml_node& node, int depth)
-{
+dictionary_type parseDictionaryNode(const pugi::xml_node& node, int depth) {
     if (depth >= maxNesting)
         throw Error(nestingTooDeep);
     // Leading character data stands where the first key is due.
@@ -62,8 +60,7 @@ dictionary_type parseDictionaryNode(const pugi::xml_node& node, int depth)
 }
 
 // <array><string>a</string><integer>1</integer>...</array>
-array_type parseArrayNode(const pugi::xml_node& node, int depth)
-{
+array_type parseArrayNode(const pugi::xml_node& node, int depth) {
     if (depth >= maxNesting)
         throw Error(nestingTooDeep);
     // Leading character data is an element without a name.
@@ -77,8 +74,7 @@ array_type parseArrayNode(const pugi::xml_node& node, int depth)
 }
 
 // depth: the number of containers around this node.
-boost::any parseNode(const pugi::xml_node& node, int depth)
-{
+boost::any parseNode(const pugi::xml_node& node, int depth) {
     const char* name = node.name();
     const char* text = firstChildText(node);
     if (std::strcmp(name, "dict") == 0)
@@ -105,32 +101,27 @@ boost::any parseNode(const pugi::xml_node& node, int depth)
 }
 
 // <?xml ...?><plist version="1.0"><dict>...</dict></plist>
-boost::any parseXml(const pugi::xml_document& document)
-{
+boost::any parseXml(const pugi::xml_document& document) {
     return parseNode(document.child("plist").first_child(), 0);
 }
 
-void checkXml(const pugi::xml_parse_result& result)
-{
+void checkXml(const pugi::xml_parse_result& result) {
     if (!result)
         throw Error(std::string("Plist: XML parsed with error ") + result.description());
 }
 
-bool isBinary(const char* data, long long size)
-{
+bool isBinary(const char* data, long long size) {
     return size >= binaryMagicSize && std::memcmp(data, binaryMagic, binaryMagicSize) == 0;
 }
 
-boost::any readBinary(const char* data, long long size)
-{
+boost::any readBinary(const char* data, long long size) {
     return parseBinaryPlist(reinterpret_cast<const unsigned char*>(data),
                             static_cast<uint64_t>(size));
 }
 
 } // namespace
 
-void readPlist(std::istream& stream, boost::any& message)
-{
+void readPlist(std::istream& stream, boost::any& message) {
     const std::streampos start = stream.tellg();
     stream.seekg(0, std::ios::end);
     const std::streampos end = stream.tellg();
@@ -158,8 +149,7 @@ void readPlist(std::istream& stream, boost::any& message)
     message = parseXml(document);
 }
 
-void readPlist(const char* byteArrayTemp, long long size, boost::any& message)
-{
+void readPlist(const char* byteArrayTemp, long long size, boost::any& message) {
     if (byteArrayTemp == nullptr || size <= 0)
         throw Error("Plist: Empty plist data");
     if (isBinary(byteArrayTemp, size)) {
@@ -171,30 +161,19 @@ void readPlist(const char* byteArrayTemp, long long size, boost::any& message)
     message = parseXml(document);
 }
 
-boost::any parse(pugi::xml_node& node)
-{
-    return parseNode(node, 0);
-}
+boost::any parse(pugi::xml_node& node) { return parseNode(node, 0); }
 
-dictionary_type parseDictionary(pugi::xml_node& node)
-{
-    return parseDictionaryNode(node, 0);
-}
+dictionary_type parseDictionary(pugi::xml_node& node) { return parseDictionaryNode(node, 0); }
 
-array_type parseArray(pugi::xml_node& node)
-{
-    return parseArrayNode(node, 0);
-}
+array_type parseArray(pugi::xml_node& node) { return parseArrayNode(node, 0); }
 
-Date parseDate(pugi::xml_node& node)
-{
+Date parseDate(pugi::xml_node& node) {
     Date date;
     date.setTimeFromXMLConvention(firstChildText(node));
     return date;
 }
 
-data_type base64Decode(const char* text)
-{
+data_type base64Decode(const char* text) {
     data_type bytes;
     bytes.reserve(std::strlen(text) / 4 * 3 + 3);
     base64<char>::get(text, text + std::strlen(text), std::back_inserter(bytes));

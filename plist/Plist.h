@@ -48,8 +48,7 @@ void readPlist(const char* byteArrayTemp, long long size, boost::any& message);
 
 // Reads a file (opened in binary mode).
 template <typename T>
-void readPlist(const char* filename, T& message)
-{
+void readPlist(const char* filename, T& message) {
     std::ifstream stream(filename, std::ios::binary);
     if (!stream.good())
         throw Error("Can't open file.");
@@ -57,8 +56,7 @@ void readPlist(const char* filename, T& message)
 }
 
 template <typename T>
-void readPlist(const std::string& filename, T& message)
-{
+void readPlist(const std::string& filename, T& message) {
     readPlist(filename.c_str(), message);
 }
 

@@ -18,36 +18,34 @@ const char* const notSupported = "This type is not supported";
 const char* const keyNotString = "Error parsing dictionary.  Key can't be parsed as a string";
 const char* const badTrailer = "Plist: offset or reference size in trailer not between 1 and 8";
 const char* const containsItself = "Plist: container contains itself";
-const char* const tooManyObjects = "Plist: containers referred to more often than the list can hold";
+const char* const tooManyObjects =
+    "Plist: containers referred to more often than the list can hold";
 
 constexpr int trailerSize = 32;
 
 // Fails unless [index, index + size) lies within length bytes.
-void getRange(uint64_t length, uint64_t index, uint64_t size)
-{
+void getRange(uint64_t length, uint64_t index, uint64_t size) {
     if (index > length || size > length - index)
         throw Error(outOfBounds);
 }
 
 // A big-endian unsigned number of any width; of wider numbers the low
 // 64 bits count.
-uint64_t readBigEndian(const unsigned char* bytes, uint64_t size)
-{
+uint64_t readBigEndian(const unsigned char* bytes, uint64_t size) {
     uint64_t value = 0;
     for (uint64_t i = 0; i < size; ++i)
         value = (value << 8) | bytes[i];
     return value;
 }
 
-void parseTrailer(PlistHelperData& data, const unsigned char* buffer, uint64_t size)
-{
+void parseTrailer(PlistHelperData& data, const unsigned char* buffer, uint64_t size) {
     getRange(size, 0, trailerSize);
     const unsigned char* trailer = buffer + size - trailerSize;
     data.offsetByteSize = trailer[6];
     data.objectRefSize = trailer[7];
     data.offsetTableOffset = static_cast<int64_t>(readBigEndian(trailer + 24, 8));
-    if (data.offsetByteSize < 1 || data.offsetByteSize > 8
-        || data.objectRefSize < 1 || data.objectRefSize > 8)
+    if (data.offsetByteSize < 1 || data.offsetByteSize > 8 || data.objectRefSize < 1 ||
+        data.objectRefSize > 8)
         throw Error(badTrailer);
     if (data.offsetTableOffset < 0)
         throw Error(outOfBounds);
@@ -56,8 +54,7 @@ void parseTrailer(PlistHelperData& data, const unsigned char* buffer, uint64_t s
 }
 
 // The offset table runs from its offset to the trailer, whole entries only.
-void parseOffsetTable(PlistHelperData& data, const unsigned char* buffer, uint64_t size)
-{
+void parseOffsetTable(PlistHelperData& data, const unsigned char* buffer, uint64_t size) {
     const uint64_t end = size - trailerSize;
     getRange(end, data.objectTableSize, 0);
     const uint64_t tableSize = end - data.objectTableSize;
@@ -68,12 +65,12 @@ void parseOffsetTable(PlistHelperData& data, const unsigned char* buffer, uint64
 }
 
 // Position of an object in the object table (the low 32 bits of its entry).
-uint64_t objectPosition(const PlistHelperData& data, uint64_t reference)
-{
+uint64_t objectPosition(const PlistHelperData& data, uint64_t reference) {
     if (reference >= data.offsetCount)
         throw Error(outOfBounds);
-    const uint64_t position = readBigEndian(data.offsetTable + reference * data.offsetByteSize,
-                                            data.offsetByteSize) & 0xFFFFFFFFu;
+    const uint64_t position =
+        readBigEndian(data.offsetTable + reference * data.offsetByteSize, data.offsetByteSize) &
+        0xFFFFFFFFu;
     getRange(data.objectTableSize, position, 1);
     return position;
 }
@@ -86,8 +83,7 @@ struct Payload {
     uint64_t count;
 };
 
-Payload payloadOf(const PlistHelperData& data, uint64_t position, uint64_t elementSize)
-{
+Payload payloadOf(const PlistHelperData& data, uint64_t position, uint64_t elementSize) {
     const unsigned char marker = data.objectTable[position];
     Payload payload{position + 1, marker & 0x0Fu};
     if (payload.count == 0x0F) {
@@ -101,8 +97,7 @@ Payload payloadOf(const PlistHelperData& data, uint64_t position, uint64_t eleme
     return payload;
 }
 
-uint64_t fixedWidth(const PlistHelperData& data, uint64_t position)
-{
+uint64_t fixedWidth(const PlistHelperData& data, uint64_t position) {
     const uint64_t width = uint64_t(1) << (data.objectTable[position] & 0x0F);
     getRange(data.objectTableSize, position + 1, width);
     return width;
@@ -110,8 +105,7 @@ uint64_t fixedWidth(const PlistHelperData& data, uint64_t position)
 
 boost::any parseBinary(const PlistHelperData& data, uint64_t reference, int depth);
 
-bool parseBinaryBool(const PlistHelperData& data, uint64_t position)
-{
+bool parseBinaryBool(const PlistHelperData& data, uint64_t position) {
     const unsigned char marker = data.objectTable[position];
     switch (marker) {
     case 0x08: return false;
@@ -124,16 +118,14 @@ bool parseBinaryBool(const PlistHelperData& data, uint64_t position)
 
 // 1-, 2- and 4-byte integers are unsigned, 8-byte ones two's complement; of
 // a 16-byte integer the low 8 bytes count.
-long long parseBinaryInt(const PlistHelperData& data, uint64_t position)
-{
+long long parseBinaryInt(const PlistHelperData& data, uint64_t position) {
     const uint64_t width = fixedWidth(data, position);
     return static_cast<long long>(readBigEndian(data.objectTable + position + 1, width));
 }
 
 // 4-byte reals are single precision, 8-byte ones double precision; any other
 // width is taken as the big-endian bits of a double, zero-extended.
-double parseBinaryReal(const PlistHelperData& data, uint64_t position)
-{
+double parseBinaryReal(const PlistHelperData& data, uint64_t position) {
     const uint64_t width = fixedWidth(data, position);
     const uint64_t bits = readBigEndian(data.objectTable + position + 1, width);
     if (width == 4) {
@@ -148,8 +140,7 @@ double parseBinaryReal(const PlistHelperData& data, uint64_t position)
 }
 
 // A big-endian double of seconds since 2001-01-01T00:00:00Z.
-Date parseBinaryDate(const PlistHelperData& data, uint64_t position)
-{
+Date parseBinaryDate(const PlistHelperData& data, uint64_t position) {
     getRange(data.objectTableSize, position + 1, 8);
     const uint64_t bits = readBigEndian(data.objectTable + position + 1, 8);
     double seconds;
@@ -159,15 +150,13 @@ Date parseBinaryDate(const PlistHelperData& data, uint64_t position)
     return date;
 }
 
-std::vector<char> parseBinaryByteArray(const PlistHelperData& data, uint64_t position)
-{
+std::vector<char> parseBinaryByteArray(const PlistHelperData& data, uint64_t position) {
     const Payload payload = payloadOf(data, position, 1);
     const char* begin = reinterpret_cast<const char*>(data.objectTable + payload.start);
     return std::vector<char>(begin, begin + payload.count);
 }
 
-std::string parseBinaryString(const PlistHelperData& data, uint64_t position)
-{
+std::string parseBinaryString(const PlistHelperData& data, uint64_t position) {
     const Payload payload = payloadOf(data, position, 1);
     return std::string(reinterpret_cast<const char*>(data.objectTable + payload.start),
                        payload.count);
@@ -175,8 +164,7 @@ std::string parseBinaryString(const PlistHelperData& data, uint64_t position)
 
 // Big-endian UTF-16 code units to UTF-8; invalid sequences throw
 // boost::locale::conv::conversion_error.
-std::string parseBinaryUnicode(const PlistHelperData& data, uint64_t position)
-{
+std::string parseBinaryUnicode(const PlistHelperData& data, uint64_t position) {
     const Payload payload = payloadOf(data, position, 2);
     const unsigned char* bytes = data.objectTable + payload.start;
     std::u16string units(payload.count, u'\0');
@@ -186,18 +174,17 @@ std::string parseBinaryUnicode(const PlistHelperData& data, uint64_t position)
                                                  boost::locale::conv::stop);
 }
 
-uint64_t referenceAt(const PlistHelperData& data, const Payload& payload, uint64_t index)
-{
+uint64_t referenceAt(const PlistHelperData& data, const Payload& payload, uint64_t index) {
     return readBigEndian(data.objectTable + payload.start + index * data.objectRefSize,
-                         data.objectRefSize) & 0xFFFFFFFFu;
+                         data.objectRefSize) &
+           0xFFFFFFFFu;
 }
 
 // Marks a container as open for as long as its elements are read.
 class OpenContainer {
 public:
     OpenContainer(const PlistHelperData& data, uint64_t at, int depth)
-        : openContainers(data.openContainers), position(at)
-    {
+        : openContainers(data.openContainers), position(at) {
         if (depth >= maxNesting)
             throw Error(nestingTooDeep);
         if (openContainers[position])
@@ -213,8 +200,8 @@ private:
     uint64_t position;
 };
 
-std::vector<boost::any> parseBinaryArray(const PlistHelperData& data, uint64_t position, int depth)
-{
+std::vector<boost::any> parseBinaryArray(const PlistHelperData& data, uint64_t position,
+                                         int depth) {
     const OpenContainer open(data, position, depth);
     const Payload payload = payloadOf(data, position, data.objectRefSize);
     std::vector<boost::any> array;
@@ -226,8 +213,7 @@ std::vector<boost::any> parseBinaryArray(const PlistHelperData& data, uint64_t p
 
 // Keys must be strings (ASCII or UTF-16); any other key object is read for
 // its own errors and then rejected.
-std::string parseBinaryKey(const PlistHelperData& data, uint64_t reference, int depth)
-{
+std::string parseBinaryKey(const PlistHelperData& data, uint64_t reference, int depth) {
     const uint64_t position = objectPosition(data, reference);
     const unsigned char kind = data.objectTable[position] >> 4;
     if (kind == 0x5)
@@ -239,22 +225,21 @@ std::string parseBinaryKey(const PlistHelperData& data, uint64_t reference, int 
 }
 
 std::map<std::string, boost::any> parseBinaryDictionary(const PlistHelperData& data,
-                                                        uint64_t position, int depth)
-{
+                                                        uint64_t position, int depth) {
     const OpenContainer open(data, position, depth);
     const Payload payload = payloadOf(data, position, 2 * uint64_t(data.objectRefSize));
     std::map<std::string, boost::any> dictionary;
     for (uint64_t i = 0; i < payload.count; ++i) {
         std::string key = parseBinaryKey(data, referenceAt(data, payload, i), depth + 1);
-        boost::any value = parseBinary(data, referenceAt(data, payload, payload.count + i), depth + 1);
+        boost::any value =
+            parseBinary(data, referenceAt(data, payload, payload.count + i), depth + 1);
         dictionary.insert_or_assign(dictionary.end(), std::move(key), std::move(value));
     }
     return dictionary;
 }
 
 // depth: the number of containers around this object.
-boost::any parseBinary(const PlistHelperData& data, uint64_t reference, int depth)
-{
+boost::any parseBinary(const PlistHelperData& data, uint64_t reference, int depth) {
     const uint64_t position = objectPosition(data, reference);
     if (data.objectBudget == 0)
         throw Error(tooManyObjects);
@@ -279,8 +264,7 @@ boost::any parseBinary(const PlistHelperData& data, uint64_t reference, int dept
 
 } // namespace
 
-boost::any parseBinaryPlist(const unsigned char* buffer, uint64_t size)
-{
+boost::any parseBinaryPlist(const unsigned char* buffer, uint64_t size) {
     PlistHelperData data;
     parseTrailer(data, buffer, size);
     parseOffsetTable(data, buffer, size);

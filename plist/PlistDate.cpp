@@ -16,13 +16,11 @@ const char* const dateInvalid = "Plist::Date::set() date invalid";
 
 Date::Date() : time(std::time(nullptr)) {}
 
-Date::Date(int month, int day, int year, int hour, int minute, int second, bool utc) : Date()
-{
+Date::Date(int month, int day, int year, int hour, int minute, int second, bool utc) : Date() {
     set(month, day, year, hour, minute, second, utc);
 }
 
-void Date::set(int month, int day, int year, int hour, int minute, int second, bool utc)
-{
+void Date::set(int month, int day, int year, int hour, int minute, int second, bool utc) {
     std::tm fields{};
     fields.tm_sec = second;
     fields.tm_min = minute;
@@ -50,20 +48,18 @@ void Date::set(int month, int day, int year, int hour, int minute, int second, b
     time = result;
 }
 
-void Date::setTimeFromXMLConvention(const std::string& text)
-{
+void Date::setTimeFromXMLConvention(const std::string& text) {
     int year, month, day, hour, minute, second;
     int matched = -1;
     // "2018-03-04T05:06:07Z"
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%n",
-                    &year, &month, &day, &hour, &minute, &second, &matched) != 6
-        || matched < 0)
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%n", &year, &month, &day, &hour, &minute,
+                    &second, &matched) != 6 ||
+        matched < 0)
         throw Error("Plist: XML date not in the form YYYY-MM-DDThh:mm:ssZ: " + text);
     set(month, day, year, hour, minute, second, true);
 }
 
-void Date::setTimeFromAppleEpoch(double seconds)
-{
+void Date::setTimeFromAppleEpoch(double seconds) {
     const double epoch = seconds + appleEpochOffset;
     // Anything outside the range of time_t (or not a number) has no instant.
     if (!(std::fabs(epoch) < 9.2e18))

@@ -11,8 +11,7 @@ public:
     // Decodes [first, last) and writes the bytes to out; returns the end of
     // the output.
     template <class InputIt, class OutputIt>
-    static OutputIt get(InputIt first, InputIt last, OutputIt out)
-    {
+    static OutputIt get(InputIt first, InputIt last, OutputIt out) {
         int group[4];
         int filled = 0;
         for (; first != last; ++first) {
@@ -39,13 +38,17 @@ public:
     }
 
 private:
-    static int value(int c)
-    {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
+    static int value(int c) {
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        if (c == '+')
+            return 62;
+        if (c == '/')
+            return 63;
         return -1;
     }
 };

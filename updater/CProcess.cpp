@@ -29,8 +29,7 @@ const std::chrono::milliseconds pollPause{50};
 
 std::string WithoutExe(std::string name) {
     const std::string exe = ".exe";
-    if (name.size() >= exe.size() &&
-        name.compare(name.size() - exe.size(), exe.size(), exe) == 0)
+    if (name.size() >= exe.size() && name.compare(name.size() - exe.size(), exe.size(), exe) == 0)
         name.erase(name.size() - exe.size());
     return name;
 }

@@ -80,8 +80,8 @@ void SetCommonOptions(CURL* handle, const std::string& url, unsigned port,
     curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-    TransferPolicy::Apply(handle, TransferPolicy::Bounds::Current(), kind, maxBytes,
-                          settings.tls, product);
+    TransferPolicy::Apply(handle, TransferPolicy::Bounds::Current(), kind, maxBytes, settings.tls,
+                          product);
 }
 
 void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
@@ -161,8 +161,8 @@ bool Downloader::DownloadtoFile(const std::string& path, const std::string& loca
     }
     const bool list = fetch == Fetch::List;
     const std::uint64_t maxBytes = list ? TransferPolicy::kListBytes : settings.maxFileBytes;
-    const TransferPolicy::Kind kind = list ? TransferPolicy::Kind::Document
-                                           : TransferPolicy::Kind::File;
+    const TransferPolicy::Kind kind =
+        list ? TransferPolicy::Kind::Document : TransferPolicy::Kind::File;
     char errorText[CURL_ERROR_SIZE] = {};
     Md5 md5;
     FileSink sink{file.get(), digest ? &md5 : nullptr, &observer, {maxBytes}};

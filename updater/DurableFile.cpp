@@ -18,7 +18,6 @@ namespace durable {
 
 namespace {
 
-
 bool SyncOpened(const std::string& path, int flags) {
     Descriptor file{::open(path.c_str(), flags | O_CLOEXEC)};
     return file.valid() && ::fsync(file.get()) == 0;
@@ -66,8 +65,8 @@ bool CopyFile(const std::string& from, const std::string& to) {
             break;
         }
     }
-    copied = copied && ::fchmod(target.get(), status.st_mode & 07777) == 0 &&
-             ::fsync(target.get()) == 0;
+    copied =
+        copied && ::fchmod(target.get(), status.st_mode & 07777) == 0 && ::fsync(target.get()) == 0;
     if (target.Close() != 0)
         copied = false;
     if (!copied)
@@ -155,7 +154,7 @@ bool LooksExecutable(const std::string& path) {
     if (!file.valid() || ::read(file.get(), head, sizeof head) < 2)
         return false;
     static const unsigned char magics[][4] = {
-        {0x7f, 'E', 'L', 'F'},  {0xfe, 0xed, 0xfa, 0xce}, {0xfe, 0xed, 0xfa, 0xcf},
+        {0x7f, 'E', 'L', 'F'},    {0xfe, 0xed, 0xfa, 0xce}, {0xfe, 0xed, 0xfa, 0xcf},
         {0xce, 0xfa, 0xed, 0xfe}, {0xcf, 0xfa, 0xed, 0xfe}, {0xca, 0xfe, 0xba, 0xbe},
     };
     for (const auto& magic : magics)

@@ -44,10 +44,7 @@ bool Hash::Get(const unsigned char* data, unsigned int length, std::string& hex)
     return md5.Finish(hex);
 }
 
-namespace {
-
-
-} // namespace
+namespace {} // namespace
 
 bool Hash::GetFile(const char* path, std::string& hex) {
     struct stat status;

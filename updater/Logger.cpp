@@ -45,11 +45,9 @@ void Logger::Start(bool) {
         boost::log::keywords::file_name = filePattern,
         boost::log::keywords::open_mode = std::ios_base::out | std::ios_base::app,
         boost::log::keywords::auto_flush = true,
-        boost::log::keywords::time_based_rotation =
-            sinks::file::rotation_at_time_point(0, 0, 0));
+        boost::log::keywords::time_based_rotation = sinks::file::rotation_at_time_point(0, 0, 0));
     file->set_file_collector(sinks::file::make_collector(
-        boost::log::keywords::target = logDir,
-        boost::log::keywords::max_size = maxStoredBytes));
+        boost::log::keywords::target = logDir, boost::log::keywords::max_size = maxStoredBytes));
     file->scan_for_files();
     file->set_auto_newline_mode(sinks::auto_newline_mode::always_insert);
     boost::log::core::get()->add_sink(boost::make_shared<sinks::synchronous_sink<backend>>(file));

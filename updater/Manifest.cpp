@@ -38,7 +38,8 @@ bool ReadFiles(const Json& files, std::vector<ManifestFile>& out, std::string& r
     for (const Json& file : files) {
         if (!HasExactly(file, {"dir", "name", "sha256", "size"}) || !file["dir"].is_string() ||
             !file["name"].is_string() || !IsSha256Hex(file["sha256"]) ||
-            !file["size"].is_number_unsigned() || file["name"].get_ref<const std::string&>().empty()) {
+            !file["size"].is_number_unsigned() ||
+            file["name"].get_ref<const std::string&>().empty()) {
             reason = "file entry " + std::to_string(out.size() + 1) + " is malformed";
             return false;
         }

@@ -2,8 +2,9 @@
 // The signed manifest of one release: what the publisher's key vouches for.
 // Two lines of text:
 //
-//   {"expires":"2027-06-30T00:00:00Z","files":[{"dir":".","name":"KX_InventoryAGT","sha256":"<64 hex>","size":1843200}],"list_sha256":"<64 hex>","version":12}
-//   <base64 of the Ed25519 signature of the first line's bytes>
+//   {"expires":"2027-06-30T00:00:00Z","files":[{"dir":".","name":"KX_InventoryAGT","sha256":"<64
+//   hex>","size":1843200}],"list_sha256":"<64 hex>","version":12} <base64 of the Ed25519 signature
+//   of the first line's bytes>
 //
 // The first line is canonical JSON (keys sorted, no blanks, exactly these
 // keys and types); "files" holds the list's entries in list order, with the
@@ -26,10 +27,10 @@ struct ManifestFile {
 };
 
 struct Manifest {
-    std::uint64_t version = 0;   // positive; raised with every release
-    std::string expires;         // YYYY-MM-DDTHH:MM:SSZ
-    std::time_t expiresAt = 0;   // the same, as a time
-    std::string listSha256;      // of the list file's exact bytes
+    std::uint64_t version = 0; // positive; raised with every release
+    std::string expires;       // YYYY-MM-DDTHH:MM:SSZ
+    std::time_t expiresAt = 0; // the same, as a time
+    std::string listSha256;    // of the list file's exact bytes
     std::vector<ManifestFile> files;
 
     std::string body;      // the signed first line, without its line feed

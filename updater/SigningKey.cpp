@@ -81,11 +81,9 @@ std::string SigningKey::Sign(const std::string& message) const {
     std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
     unsigned char signature[64];
     size_t size = sizeof signature;
-    if (!context ||
-        EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1 ||
+    if (!context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1 ||
         EVP_DigestSign(context.get(), signature, &size,
-                       reinterpret_cast<const unsigned char*>(message.data()),
-                       message.size()) != 1)
+                       reinterpret_cast<const unsigned char*>(message.data()), message.size()) != 1)
         return "";
     return std::string(reinterpret_cast<const char*>(signature), size);
 }
@@ -96,8 +94,7 @@ bool SigningKey::Verify(const std::string& message, const std::string& signature
     std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
     return context &&
            EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) == 1 &&
-           EVP_DigestVerify(context.get(),
-                            reinterpret_cast<const unsigned char*>(signature.data()),
+           EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.data()),
                             signature.size(),
                             reinterpret_cast<const unsigned char*>(message.data()),
                             message.size()) == 1;
@@ -122,9 +119,9 @@ bool Base64Decode(const std::string& text, std::string& bytes) {
     if (length < 0)
         return false;
     // EVP_DecodeBlock counts the padding as zero bytes.
-    std::size_t padding = text.compare(text.size() - 2, 2, "==") == 0   ? 2
+    std::size_t padding = text.compare(text.size() - 2, 2, "==") == 0  ? 2
                           : text.compare(text.size() - 1, 1, "=") == 0 ? 1
-                                                                        : 0;
+                                                                       : 0;
     decoded.resize(static_cast<std::size_t>(length) - padding);
     // Only the canonical form: no blanks, no stray bits in the last character.
     if (Base64Encode(decoded) != text)

@@ -77,16 +77,13 @@ bool Updater::DownloadEntry(Downloader& downloader, const _updateListData& entry
                 return DownloadFailed(entry, "hash unmatch");
         } else {
             switch (Retries::Judge(downloader, last)) {
-            case Retries::Failure::NotFound:
-                return DownloadFailed(entry, "not found");
+            case Retries::Failure::NotFound: return DownloadFailed(entry, "not found");
             case Retries::Failure::HttpError:
                 // A refusal (4xx): asking again gets the same answer.
-                return DownloadFailed(entry,
-                                      "http err:" + std::to_string(downloader.responseCode));
+                return DownloadFailed(entry, "http err:" + std::to_string(downloader.responseCode));
             case Retries::Failure::ConnectError:
                 return DownloadFailed(entry, "connect err:" + std::to_string(downloader.error));
-            case Retries::Failure::TryAgain:
-                break;
+            case Retries::Failure::TryAgain: break;
             }
         }
         retry.Pause();
@@ -120,10 +117,9 @@ bool Updater::DownloadFiles() {
             return RefuseFiles(entry);
         // An abandoned download leaves nothing staged, unless an accepted
         // entry of the same name shares the staged file.
-        bool shared = std::any_of(downloadedEntries.begin(), downloadedEntries.end(),
-                                  [&](const _updateListData& accepted) {
-                                      return accepted.name == entry.name;
-                                  });
+        bool shared = std::any_of(
+            downloadedEntries.begin(), downloadedEntries.end(),
+            [&](const _updateListData& accepted) { return accepted.name == entry.name; });
         if (!shared)
             durable::RemoveFile(StagedFile(entry));
     }

@@ -65,8 +65,7 @@ bool Updater::DownloadList() {
             Logger::Write("DownloadList: connect err:%d %s", downloader.error,
                           downloader.reason.c_str());
             return false;
-        case Retries::Failure::TryAgain:
-            break;
+        case Retries::Failure::TryAgain: break;
         }
         retry.Pause();
     }
@@ -104,8 +103,7 @@ bool Updater::DownloadList() {
             Logger::Write("DownloadList Hash: connect err:%d %s", downloader.error,
                           downloader.reason.c_str());
             return false;
-        case Retries::Failure::TryAgain:
-            break;
+        case Retries::Failure::TryAgain: break;
         }
         retry.Pause();
     }

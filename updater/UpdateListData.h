@@ -12,10 +12,10 @@
 #include <vector>
 
 struct _updateListData {
-    std::string name;     // file name; also the name it is fetched and staged under
-    std::string version;  // "0": only the digest is compared
-    std::string hash;     // MD5 of the content, 32 hex digits, any case
-    std::string dir;      // directory relative to the working directory; "" or "." for itself
+    std::string name;         // file name; also the name it is fetched and staged under
+    std::string version;      // "0": only the digest is compared
+    std::string hash;         // MD5 of the content, 32 hex digits, any case
+    std::string dir;          // directory relative to the working directory; "" or "." for itself
     bool skipReplace = false; // downloaded and staged, but not put in place
 };
 

@@ -22,8 +22,10 @@ std::string OutcomeDetail(UpdateOutcome outcome) {
     case UpdateOutcome::NoUpdate: return "";
     case UpdateOutcome::NotConfigured: return "no server in config.ini";
     case UpdateOutcome::ListFailed: return "the update list could not be fetched or verified";
-    case UpdateOutcome::DownloadFailed: return "no selected file could be fetched and verified; nothing was replaced";
-    case UpdateOutcome::UpdateFailed: return "the files could not be replaced; the installed files are as they were";
+    case UpdateOutcome::DownloadFailed:
+        return "no selected file could be fetched and verified; nothing was replaced";
+    case UpdateOutcome::UpdateFailed:
+        return "the files could not be replaced; the installed files are as they were";
     case UpdateOutcome::RunFailed: break;
     }
     return "the run ended early";
@@ -96,8 +98,8 @@ void UpdateRun(const Updater::Sleep& sleep) {
                 }
             }
         } else {
-            status.outcome = updater.Configured() ? UpdateOutcome::ListFailed
-                                                  : UpdateOutcome::NotConfigured;
+            status.outcome =
+                updater.Configured() ? UpdateOutcome::ListFailed : UpdateOutcome::NotConfigured;
         }
         if (status.detail.empty())
             status.detail = OutcomeDetail(status.outcome);

@@ -41,8 +41,9 @@ std::string UpdateStatus::ToJson() const {
                         {"dir", entry.dir},
                         {"result", entry.result},
                         {"detail", entry.detail}});
-    nlohmann::ordered_json status = StatusFile::Open(
-        {"KX_Updater", KX_VERSION, started, ended, static_cast<int>(outcome), Text(outcome), detail});
+    nlohmann::ordered_json status =
+        StatusFile::Open({"KX_Updater", KX_VERSION, started, ended, static_cast<int>(outcome),
+                          Text(outcome), detail});
     status["log_upload"] = logUpload;
     // Names from the server's list need not be UTF-8.
     status["entries"] = list;

@@ -19,8 +19,8 @@ enum class UpdateOutcome {
     NotConfigured = 2,  // no server or no list path in the settings
     ListFailed = 3,     // the list or its digest could not be fetched or did not match
     DownloadFailed = 4, // no selected file could be fetched and verified: nothing replaced
-    UpdateFailed = 5,   // backing up or replacing failed: the installed files were left as they were
-    RunFailed = 6,      // the run ended early on an unexpected error
+    UpdateFailed = 5, // backing up or replacing failed: the installed files were left as they were
+    RunFailed = 6,    // the run ended early on an unexpected error
 };
 
 // One entry of the list that took part in the run.

@@ -69,17 +69,14 @@ bool Updater::Complete() {
             return true;
         }
         switch (Retries::Judge(downloader, retry.Last())) {
-        case Retries::Failure::NotFound:
-            Logger::Write("Complete: not found");
-            return false;
+        case Retries::Failure::NotFound: Logger::Write("Complete: not found"); return false;
         case Retries::Failure::HttpError:
             Logger::Write("Complete: http err:%d", downloader.responseCode);
             return false;
         case Retries::Failure::ConnectError:
             Logger::Write("Complete: connect err:%d", downloader.error);
             return false;
-        case Retries::Failure::TryAgain:
-            break;
+        case Retries::Failure::TryAgain: break;
         }
         retry.Pause();
     }
@@ -100,7 +97,8 @@ void Updater::Result(std::string logText) {
     else if (downloader.responseCode >= 400)
         status.logUpload = "http err:" + std::to_string(downloader.responseCode);
     else
-        status.logUpload = "connect err:" + std::to_string(downloader.error) + " " + downloader.reason;
+        status.logUpload =
+            "connect err:" + std::to_string(downloader.error) + " " + downloader.reason;
 }
 
 bool Updater::WriteStatus() {
@@ -122,6 +120,7 @@ void Updater::NoteReplacement(bool replaced) {
         if (replaced)
             status.Note(entry.name, entry.dir, entry.skipReplace ? "staged" : "updated");
         else
-            status.Note(entry.name, entry.dir, "failed", "not replaced; the installed file is as it was");
+            status.Note(entry.name, entry.dir, "failed",
+                        "not replaced; the installed file is as it was");
     }
 }

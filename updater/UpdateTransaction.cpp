@@ -175,10 +175,9 @@ bool Updater::RollBack(const std::vector<Placement>& files) {
             continue;
         }
         // The old file comes back by rename too: its path is never empty.
-        std::string restored =
-            (fs::path(file->target).parent_path() /
-             (std::string(kUpdaterFilePrefix) + "old-" + file->name))
-                .string();
+        std::string restored = (fs::path(file->target).parent_path() /
+                                (std::string(kUpdaterFilePrefix) + "old-" + file->name))
+                                   .string();
         durable::RemoveFile(restored); // left by a rollback that was killed
         if (SameInode(file->target, file->backup))
             continue; // never replaced
@@ -206,18 +205,14 @@ bool Updater::Recover() {
     std::vector<Placement> files;
     JournalState state = ReadJournal(JournalFile(), workDir, files);
     switch (state) {
-    case JournalState::None:
-        return true;
-    case JournalState::Damaged:
-        Logger::Write("Recover: journal unreadable");
-        return false;
+    case JournalState::None: return true;
+    case JournalState::Damaged: Logger::Write("Recover: journal unreadable"); return false;
     case JournalState::Prepared:
         Logger::Write("Recover: unfinished update of %d file(s) dropped",
                       static_cast<int>(files.size()));
         Abandon(files);
         return true;
-    case JournalState::Committed:
-        break;
+    case JournalState::Committed: break;
     }
     Logger::Write("Recover: interrupted update of %d file(s)", static_cast<int>(files.size()));
     if (RollBack(files))

@@ -26,8 +26,7 @@ bool UpdateVerifier::Start(const std::string& dir, std::string& reason) {
     return state.Read(workDir, reason);
 }
 
-bool UpdateVerifier::CheckManifest(const std::string& text, std::time_t now,
-                                   std::string& reason) {
+bool UpdateVerifier::CheckManifest(const std::string& text, std::time_t now, std::string& reason) {
     Manifest read;
     std::string why;
     if (!ReadManifest(text, read, why)) {
@@ -44,8 +43,8 @@ bool UpdateVerifier::CheckManifest(const std::string& text, std::time_t now,
     }
     std::string digest = Sha256::Of(read.body);
     if (read.version < state.version) {
-        reason = "version " + std::to_string(read.version) + " is older than the accepted version " +
-                 std::to_string(state.version);
+        reason = "version " + std::to_string(read.version) +
+                 " is older than the accepted version " + std::to_string(state.version);
         return false;
     }
     if (read.version == state.version && digest != state.manifest) {
@@ -94,10 +93,9 @@ bool UpdateVerifier::CheckEntries(const std::vector<_updateListData>& entries,
 }
 
 const ManifestFile& UpdateVerifier::FileOf(const _updateListData& entry) const {
-    return *std::find_if(manifest.files.begin(), manifest.files.end(),
-                         [&](const ManifestFile& file) {
-                             return file.name == entry.name && file.dir == entry.dir;
-                         });
+    return *std::find_if(
+        manifest.files.begin(), manifest.files.end(),
+        [&](const ManifestFile& file) { return file.name == entry.name && file.dir == entry.dir; });
 }
 
 bool UpdateVerifier::Accept() const {

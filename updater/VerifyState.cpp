@@ -61,7 +61,8 @@ bool VerifyState::Read(const std::string& dir, std::string& reason) {
         number = text.substr(versionKey.size(), keyAt - versionKey.size());
         digest = text.substr(keyAt + manifestKey.size());
         digest.pop_back();
-        ok = !number.empty() && number.size() <= 19 && number[0] != '0' && Sha256::IsDigestText(digest);
+        ok = !number.empty() && number.size() <= 19 && number[0] != '0' &&
+             Sha256::IsDigestText(digest);
         for (char c : number)
             ok = ok && std::isdigit(static_cast<unsigned char>(c));
     }
@@ -78,8 +79,7 @@ bool VerifyState::Write(const std::string& dir) const {
     fs::path path = fs::path(dir) / fileName;
     fs::path temporary = path;
     temporary += ".tmp";
-    std::string content =
-        "version " + std::to_string(version) + "\nmanifest " + manifest + "\n";
+    std::string content = "version " + std::to_string(version) + "\nmanifest " + manifest + "\n";
     ::unlink(temporary.c_str());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)

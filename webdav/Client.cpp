@@ -77,7 +77,9 @@ void ClientImpl::init() const { curl_global_init(CURL_GLOBAL_ALL); }
 
 Outcome Client::outcome() const { return impl(*this).lastOutcome; }
 
-Urn ClientImpl::resource(const std::string& path) const { return Urn(connection.root, true) + path; }
+Urn ClientImpl::resource(const std::string& path) const {
+    return Urn(connection.root, true) + path;
+}
 
 std::string ClientImpl::url(const Request& request, const Urn& resource) const {
     return connection.hostname + resource.quote(request.handle());

@@ -13,6 +13,7 @@ class Request;
 
 class ClientImpl : public Client {
     friend class Client;
+
 public:
     ClientImpl(const dict_t& options, const Limits& limits);
 

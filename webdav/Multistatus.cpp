@@ -54,7 +54,8 @@ void each_dav_child(const pugi::xml_node& parent, const char* local,
 }
 
 // Calls `visit` with every response of a multistatus answer.
-void each_response(const std::string& body, const std::function<void(const pugi::xml_node&)>& visit) {
+void each_response(const std::string& body,
+                   const std::function<void(const pugi::xml_node&)>& visit) {
     pugi::xml_document document;
     if (!document.load_buffer(body.data(), body.size()))
         return;
@@ -131,12 +132,12 @@ dict_t properties(const std::string& body, const std::string& resource) {
                 if (const pugi::xml_node value = dav_child(prop, text.second))
                     found[text.first] = value.child_value();
             if (const pugi::xml_node type = dav_child(prop, "resourcetype")) {
-                const pugi::xml_node first = type.find_child([](const pugi::xml_node& child) {
-                    return child.type() == pugi::node_element;
-                });
+                const pugi::xml_node first = type.find_child(
+                    [](const pugi::xml_node& child) { return child.type() == pugi::node_element; });
                 if (first)
-                    found["type"] = namespace_of(first) == dav ? std::string("d:") + local_name(first)
-                                                               : std::string(first.name());
+                    found["type"] = namespace_of(first) == dav
+                                        ? std::string("d:") + local_name(first)
+                                        : std::string(first.name());
             }
         });
     });

@@ -37,8 +37,8 @@ int watch_transfer(void* watch, curl_off_t download_total, curl_off_t download_n
 
 Request::Request(const Connection& connection, const Limits& bounds, TransferPolicy::Kind kind,
                  Outcome* outcome)
-    : limits(bounds), report(outcome), easy(curl_easy_init(), &curl_easy_cleanup),
-      transferWatch{{bounds.bounds, kind}, nullptr} {
+    : limits(bounds), report(outcome),
+      easy(curl_easy_init(), &curl_easy_cleanup), transferWatch{{bounds.bounds, kind}, nullptr} {
     if (!easy)
         return;
     // The bounds, the User-Agent and the certificate check.
@@ -132,9 +132,7 @@ void Header::append(const std::string& line) {
         list = longer;
 }
 
-bool FileInfo::exists(const std::string& path) {
-    return std::ifstream(path).is_open();
-}
+bool FileInfo::exists(const std::string& path) { return std::ifstream(path).is_open(); }
 
 long long FileInfo::size(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);

@@ -17,10 +17,9 @@ namespace WebDAV {
 namespace {
 
 // PUT of `size` bytes that `read` takes from `source`.
-bool put(const ClientImpl& client, const std::string& remote, curl_read_callback read,
-         void* source, curl_off_t size, const progress_t& progress) {
-    Request request(client.options(), client.limits(), TransferPolicy::Kind::File,
-                    client.report());
+bool put(const ClientImpl& client, const std::string& remote, curl_read_callback read, void* source,
+         curl_off_t size, const progress_t& progress) {
+    Request request(client.options(), client.limits(), TransferPolicy::Kind::File, client.report());
     std::vector<char> response;
     request.set(CURLOPT_UPLOAD, 1L);
     request.set(CURLOPT_URL, client.url(request, client.resource(remote)).c_str());
@@ -64,8 +63,8 @@ bool Client::upload_from(const std::string& remote, std::istream& stream,
 bool Client::upload_from(const std::string& remote, const char* buffer, unsigned long long size,
                          progress_t progress) const {
     Data source{buffer, 0, static_cast<std::size_t>(size)};
-    return put(impl(*this), remote, &Callback::Read::buffer, &source,
-               static_cast<curl_off_t>(size), progress);
+    return put(impl(*this), remote, &Callback::Read::buffer, &source, static_cast<curl_off_t>(size),
+               progress);
 }
 
 bool Client::upload(const std::string& remote, const std::string& local,
@@ -76,8 +75,8 @@ bool Client::upload(const std::string& remote, const std::string& local,
     return upload_from(remote, file, progress);
 }
 
-void Client::async_upload(const std::string& remote, const std::string& local,
-                          callback_t callback, progress_t progress) const {
+void Client::async_upload(const std::string& remote, const std::string& local, callback_t callback,
+                          progress_t progress) const {
     std::thread([self = impl(*this), remote, local, callback, progress] {
         const bool done = self.upload(remote, local, progress);
         if (callback)

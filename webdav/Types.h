@@ -23,7 +23,8 @@ using strings_t = std::vector<std::string>;
 
 // libcurl's transfer information: user pointer, download total, download now,
 // upload total, upload now. A non-zero return aborts the transfer.
-using progress_t = std::function<int(void*, unsigned long, unsigned long, unsigned long, unsigned long)>;
+using progress_t =
+    std::function<int(void*, unsigned long, unsigned long, unsigned long, unsigned long)>;
 // Called with an operation's result.
 using callback_t = std::function<void(bool)>;
 

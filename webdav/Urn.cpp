@@ -23,9 +23,9 @@ using CurlText = std::unique_ptr<char, decltype(&curl_free)>;
 }
 
 std::string escape(void* handle, const std::string& text) {
-    CurlText escaped(curl_easy_escape(static_cast<CURL*>(handle), text.data(),
-                                      static_cast<int>(text.size())),
-                     &curl_free);
+    CurlText escaped(
+        curl_easy_escape(static_cast<CURL*>(handle), text.data(), static_cast<int>(text.size())),
+        &curl_free);
     return escaped ? std::string(escaped.get()) : std::string();
 }
 

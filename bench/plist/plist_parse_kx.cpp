@@ -4,8 +4,7 @@
 
 #include "plist/Plist.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: plist_parse_kx FILE\n";
         return 2;

@@ -6,8 +6,7 @@
 
 #include <plist/plist.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: plist_parse_libplist FILE\n";
         return 2;

@@ -16,9 +16,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: %s <base URL> <local file> <count>\n", argv[0]);
         return 2;
     }
-    const std::unique_ptr<WebDAV::Client> client(WebDAV::Client::Init(
-        {{"webdav_hostname", argv[1]}, {"webdav_root", "/SPOOL/"}, {"webdav_login", "kx"},
-         {"webdav_password", "secret"}}));
+    const std::unique_ptr<WebDAV::Client> client(
+        WebDAV::Client::Init({{"webdav_hostname", argv[1]},
+                              {"webdav_root", "/SPOOL/"},
+                              {"webdav_login", "kx"},
+                              {"webdav_password", "secret"}}));
     const int count = std::atoi(argv[3]);
     const auto started = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i)

@@ -26,7 +26,8 @@ void CHWInfoManager::loadCpuInfo(tagWMISTRUCT& target) {
     std::vector<int> cores;
     std::vector<int> clocks;
 
-    for (const std::string& line : linuxinput::readLines(boost::filesystem::path(sourceDir) / "cpu")) {
+    for (const std::string& line :
+         linuxinput::readLines(boost::filesystem::path(sourceDir) / "cpu")) {
         const size_t colon = line.find(':');
         if (colon == std::string::npos)
             continue;

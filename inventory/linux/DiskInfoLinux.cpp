@@ -17,11 +17,13 @@
 // no name (an older script) is named by its kernel name.
 void CHWInfoManager::loadDiskInfo(tagWMISTRUCT& target) {
     static const std::regex kDevice("TYPE=\"(.*)\" MODEL=\"(.*)\" SIZE=\"(.*)\" KNAME=\"(.*)\"");
-    for (const std::string& line : linuxinput::readLines(boost::filesystem::path(sourceDir) / "physical_disk")) {
+    for (const std::string& line :
+         linuxinput::readLines(boost::filesystem::path(sourceDir) / "physical_disk")) {
         std::smatch device;
         if (!linuxinput::searchLine(line, kDevice, device))
             continue;
-        const std::string type = device[1], model = device[2], size = device[3], kernelName = device[4];
+        const std::string type = device[1], model = device[2], size = device[3],
+                          kernelName = device[4];
         if (boost::algorithm::iequals(type, "disk")) {
             tagWMIDISKSTRUCT disk;
             disk.name = model.empty() ? kernelName : model;

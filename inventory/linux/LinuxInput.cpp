@@ -7,7 +7,8 @@
 namespace linuxinput {
 
 std::vector<std::string> readLines(const boost::filesystem::path& file) {
-    const std::optional<std::string> text = inputfile::readInput(file.string(), inputfile::kTextLimit);
+    const std::optional<std::string> text =
+        inputfile::readInput(file.string(), inputfile::kTextLimit);
     return text ? inputfile::splitLines(*text) : std::vector<std::string>();
 }
 

@@ -17,7 +17,8 @@ void CHWInfoManager::loadMemInfo(tagWMISTRUCT& target) {
     const size_t colon = line.find(':');
     if (colon == std::string::npos || !boost::algorithm::starts_with(line, "MemTotal"))
         return;
-    const std::string total = wmi::trim(boost::algorithm::erase_all_copy(line.substr(colon + 1), "kB"));
+    const std::string total =
+        wmi::trim(boost::algorithm::erase_all_copy(line.substr(colon + 1), "kB"));
     tagMEMORYSLOT memory;
     memory.sizeKb = static_cast<uint32_t>(std::atoi(total.c_str()));
     target.memorySlots.push_back(memory);

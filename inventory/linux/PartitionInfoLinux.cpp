@@ -20,7 +20,8 @@ void CHWInfoManager::loadPartitionInfo(tagWMISTRUCT& target) {
         linuxinput::readLines(boost::filesystem::path(sourceDir) / "logical_disk");
     for (size_t i = 1; i < lines.size(); ++i) { // the heading line is skipped
         std::vector<std::string> fields;
-        boost::algorithm::split(fields, lines[i], boost::algorithm::is_any_of(" ")); // two blanks: an empty field
+        boost::algorithm::split(fields, lines[i],
+                                boost::algorithm::is_any_of(" ")); // two blanks: an empty field
         if (fields.size() != kFields)
             continue;
         tagWMIPATSTRUCT volume;

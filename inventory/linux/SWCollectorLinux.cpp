@@ -81,7 +81,8 @@ void CSWInfoManager::loadForUbuntu(std::vector<tagAPPLIDATASTRUCT>& out) {
 // "app": name, version, installation time in seconds since 1970:
 //     bash 4.2.46-34.el7 1500000000
 void CSWInfoManager::loadForRestDists(std::vector<tagAPPLIDATASTRUCT>& out) {
-    for (const std::string& line : linuxinput::readLines(boost::filesystem::path(sourceDir) / "app")) {
+    for (const std::string& line :
+         linuxinput::readLines(boost::filesystem::path(sourceDir) / "app")) {
         const std::vector<std::string> fields = packageFields(line);
         if (fields.size() < kPackageFields)
             continue;

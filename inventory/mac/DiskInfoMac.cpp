@@ -42,7 +42,8 @@ void CHWInfoManager::loadDiskInfo_mac(tagWMISTRUCT& target) {
             const Plist::dictionary_type* controller = macos::as<Plist::dictionary_type>(value);
             if (controller == nullptr)
                 continue;
-            if (const Plist::array_type* drives = macos::valueOf<Plist::array_type>(*controller, "_items"))
+            if (const Plist::array_type* drives =
+                    macos::valueOf<Plist::array_type>(*controller, "_items"))
                 appendDisks(*drives, target.disks);
         }
     }

@@ -14,9 +14,7 @@ namespace {
 
 using boost::algorithm::starts_with;
 
-bool isDigit(char c) {
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
+bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
 // The first run of digits in `text` at or after `from` that is directly
 // followed by `suffix` (as a search for "(\d+)<suffix>" finds it): sets

@@ -11,7 +11,8 @@ constexpr const char* kNetworkReport = "nics";
 
 // IPv4: ConfigMethod "DHCP", InterfaceName "en0", Router "192.168.1.1",
 //       Addresses ["192.168.1.20"], SubnetMasks "255.255.255.0" (a text; an array is ignored)
-void readIPv4(const Plist::dictionary_type& ipv4, const std::string& service, tagWMINICSTRUCT& nic) {
+void readIPv4(const Plist::dictionary_type& ipv4, const std::string& service,
+              tagWMINICSTRUCT& nic) {
     const std::string* method = macos::valueOf<std::string>(ipv4, "ConfigMethod");
     if (method != nullptr && *method == "DHCP")
         nic.dhcpEnabled = 1;
@@ -62,13 +63,17 @@ void CHWInfoManager::loadNicInfo_mac(tagWMISTRUCT& target) {
         nic.adapterState = 1;
         std::string name;
         macos::readText(*service, "_name", name);
-        if (const Plist::dictionary_type* ipv4 = macos::valueOf<Plist::dictionary_type>(*service, "IPv4"))
+        if (const Plist::dictionary_type* ipv4 =
+                macos::valueOf<Plist::dictionary_type>(*service, "IPv4"))
             readIPv4(*ipv4, name, nic);
-        if (const Plist::dictionary_type* dhcp = macos::valueOf<Plist::dictionary_type>(*service, "dhcp"))
+        if (const Plist::dictionary_type* dhcp =
+                macos::valueOf<Plist::dictionary_type>(*service, "dhcp"))
             readDhcp(*dhcp, nic);
-        if (const Plist::dictionary_type* ethernet = macos::valueOf<Plist::dictionary_type>(*service, "Ethernet"))
+        if (const Plist::dictionary_type* ethernet =
+                macos::valueOf<Plist::dictionary_type>(*service, "Ethernet"))
             macos::readText(*ethernet, "MAC Address", nic.macAddress);
-        if (const Plist::dictionary_type* dns = macos::valueOf<Plist::dictionary_type>(*service, "DNS"))
+        if (const Plist::dictionary_type* dns =
+                macos::valueOf<Plist::dictionary_type>(*service, "DNS"))
             readDns(*dns, nic);
         const std::string* type = macos::valueOf<std::string>(*service, "type");
         if (type != nullptr && *type == "AirPort")

@@ -16,7 +16,8 @@ constexpr const char* kItems = "_items";
 
 ProfilerReport::ProfilerReport(const boost::filesystem::path& file) {
     // The script leaves an empty file where system_profiler printed nothing.
-    const std::optional<std::string> bytes = inputfile::readInput(file.string(), inputfile::kPropertyListLimit);
+    const std::optional<std::string> bytes =
+        inputfile::readInput(file.string(), inputfile::kPropertyListLimit);
     if (!bytes || bytes->empty())
         return;
     try {
@@ -38,9 +39,7 @@ void readText(const Plist::dictionary_type& dict, const std::string& key, std::s
         field = *text;
 }
 
-int64_t leadingNumber(const std::string& text) {
-    return std::strtoll(text.c_str(), nullptr, 10);
-}
+int64_t leadingNumber(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
 
 // Numbers beyond the 32-bit field keep their low 32 bits.
 uint32_t sizeInKb(const std::string& text) {

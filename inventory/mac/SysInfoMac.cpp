@@ -92,7 +92,8 @@ void CHWInfoManager::loadSysInfo_mac(tagWMISTRUCT& target) {
     const macos::ProfilerReport report(source / identity::kHardwareReport);
     if (report.items() == nullptr || report.items()->empty())
         return;
-    const Plist::dictionary_type* overview = macos::as<Plist::dictionary_type>(report.items()->front());
+    const Plist::dictionary_type* overview =
+        macos::as<Plist::dictionary_type>(report.items()->front());
     if (overview == nullptr)
         return;
 

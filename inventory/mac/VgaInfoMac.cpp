@@ -21,8 +21,8 @@ constexpr const char* kDisplayReport = "video";
 //   Framebuffer Depth: 24-Bit Color (ARGB8888)
 // A missing or refused file records nothing.
 void CHWInfoManager::loadVgaInfo_mac(tagWMISTRUCT& target) {
-    const std::optional<std::string> text =
-        inputfile::readInput((boost::filesystem::path(sourceDir) / kDisplayReport).string(), inputfile::kTextLimit);
+    const std::optional<std::string> text = inputfile::readInput(
+        (boost::filesystem::path(sourceDir) / kDisplayReport).string(), inputfile::kTextLimit);
     if (!text)
         return;
     std::istringstream in(*text);

@@ -69,7 +69,8 @@ protected:
     }
 
     void writeConfig(const std::string& settings) {
-        writeFile(home / "config.ini", "<?xml version=\"1.0\"?>\n<KX><Config>" + settings + "</Config></KX>\n");
+        writeFile(home / "config.ini",
+                  "<?xml version=\"1.0\"?>\n<KX><Config>" + settings + "</Config></KX>\n");
     }
 
     void writeScript(const std::string& body) {
@@ -79,7 +80,7 @@ protected:
 
     void uploadTo(const Lighttpd& server) {
         writeConfig("<Server>127.0.0.1</Server><Port>" + std::to_string(server.port()) +
-                                      "</Port><Username>kx</Username><Password>secret</Password>");
+                    "</Port><Username>kx</Username><Password>secret</Password>");
     }
 
     // KX_InventoryAGT tmp in the installation folder, killed (and the test
@@ -135,8 +136,8 @@ std::vector<std::string> withUpload(std::vector<std::string> messages) {
 
 struct Hostile {
     const char* what;
-    bool mac;           // the Mac inputs (hardware.xml) instead of the Linux ones
-    const char* input;  // the file of "result" that is replaced
+    bool mac;          // the Mac inputs (hardware.xml) instead of the Linux ones
+    const char* input; // the file of "result" that is replaced
     void (*arrange)(const fs::path& input, const fs::path& secret);
     const char* reason; // as the log line gives it
 };
@@ -167,7 +168,8 @@ TEST_P(AgentRefusesInput, RunEndsWithItsMessagesAndLogsTheInputOnce) {
 
     const std::string line = "input refused: " + input.string() + ": " + c.reason;
     const std::vector<std::string> logged = logTexts();
-    EXPECT_EQ(std::count(logged.begin(), logged.end(), line), 1) << ::testing::PrintToString(logged);
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), line), 1)
+        << ::testing::PrintToString(logged);
 
     int stored = 0;
     for (fs::directory_iterator it(server.spool()), end; it != end; ++it, ++stored)
@@ -191,7 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const fs::path& f, const fs::path&) { fs::create_directories(f / "inside"); },
                 "Is a directory"},
         Hostile{"linux_app_of_300_MB", false, "app",
-                [](const fs::path& f, const fs::path&) { sparseFile(f, 300000000); }, "larger than 16 MiB"},
+                [](const fs::path& f, const fs::path&) { sparseFile(f, 300000000); },
+                "larger than 16 MiB"},
         Hostile{"mac_os_links_to_a_secret_outside", true, "os",
                 [](const fs::path& f, const fs::path& secret) { fs::create_symlink(secret, f); },
                 "a symbolic link, not followed"},
@@ -199,7 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const fs::path& f, const fs::path&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
                 "not a regular file"},
         Hostile{"mac_app_of_300_MB", true, "app",
-                [](const fs::path& f, const fs::path&) { sparseFile(f, 300000000); }, "larger than 256 MiB"}),
+                [](const fs::path& f, const fs::path&) { sparseFile(f, 300000000); },
+                "larger than 256 MiB"}),
     [](const ::testing::TestParamInfo<Hostile>& test) { return std::string(test.param.what); });
 
 bool running(pid_t pid) {
@@ -223,7 +227,8 @@ void PrintTo(const EndlessScript& c, std::ostream* os) { *os << c.what; }
 class AgentScriptBound : public AgentInputs, public ::testing::WithParamInterface<EndlessScript> {};
 
 TEST_P(AgentScriptBound, ScriptIsStoppedWithItsChildrenAndNothingIsSent) {
-    writeScript("cp '" + kFixtures + "/linux/'* result/\n"
+    writeScript("cp '" + kFixtures +
+                "/linux/'* result/\n"
                 "echo working > working.tmp\n" +
                 GetParam().onTerm +
                 "\nsleep 1000 &\n"
@@ -232,10 +237,13 @@ TEST_P(AgentScriptBound, ScriptIsStoppedWithItsChildrenAndNothingIsSent) {
     Lighttpd server;
     uploadTo(server);
 
-    const std::string stopped = "collection script stopped: still running after 1 s, its process group killed";
-    EXPECT_EQ(runAgent({"KX_TEST_SCRIPT_SECONDS=1"}), (std::vector<std::string>{"start", stopped, "end"}));
+    const std::string stopped =
+        "collection script stopped: still running after 1 s, its process group killed";
+    EXPECT_EQ(runAgent({"KX_TEST_SCRIPT_SECONDS=1"}),
+              (std::vector<std::string>{"start", stopped, "end"}));
     EXPECT_EQ(server.requests("PUT"), 0);
-    EXPECT_NE(readFile(home / "log" / "last_run.json").find("\"outcome\": \"no collection\""), std::string::npos);
+    EXPECT_NE(readFile(home / "log" / "last_run.json").find("\"outcome\": \"no collection\""),
+              std::string::npos);
 
     EXPECT_EQ(logTexts(), std::vector<std::string>{stopped});
     const pid_t child = std::stoi(readFile(home / "child.pid"));
@@ -245,13 +253,16 @@ TEST_P(AgentScriptBound, ScriptIsStoppedWithItsChildrenAndNothingIsSent) {
     EXPECT_EQ(fs::exists(home / "working.tmp"), !GetParam().cleansUp);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Collection, AgentScriptBound,
-    ::testing::Values(
-        // Ignored signals stay ignored in the child: only SIGKILL ends them.
-        EndlessScript{"script_and_child_ignore_sigterm", "trap '' TERM", false},
-        // The script's own clean-up runs before the group is killed.
-        EndlessScript{"script_cleans_up_on_sigterm", "trap 'rm -f working.tmp; exit 0' TERM", true}),
-    [](const ::testing::TestParamInfo<EndlessScript>& test) { return std::string(test.param.what); });
+INSTANTIATE_TEST_SUITE_P(Collection, AgentScriptBound,
+                         ::testing::Values(
+                             // Ignored signals stay ignored in the child: only SIGKILL ends them.
+                             EndlessScript{"script_and_child_ignore_sigterm", "trap '' TERM",
+                                           false},
+                             // The script's own clean-up runs before the group is killed.
+                             EndlessScript{"script_cleans_up_on_sigterm",
+                                           "trap 'rm -f working.tmp; exit 0' TERM", true}),
+                         [](const ::testing::TestParamInfo<EndlessScript>& test) {
+                             return std::string(test.param.what);
+                         });
 
 } // namespace

@@ -29,9 +29,7 @@ inline std::set<std::string> tree(const fs::path& root) {
     return result;
 }
 
-inline std::string fixtures() {
-    return std::string(KX_SOURCE_DIR) + "/tests/agent/fixtures";
-}
+inline std::string fixtures() { return std::string(KX_SOURCE_DIR) + "/tests/agent/fixtures"; }
 
 class Installation : public ::testing::Test {
 public:
@@ -53,7 +51,8 @@ public:
     }
 
     void writeConfig(const std::string& name, const std::string& settings) {
-        writeFile(home / name, "<?xml version=\"1.0\"?>\n<KX><Config>" + settings + "</Config></KX>\n");
+        writeFile(home / name,
+                  "<?xml version=\"1.0\"?>\n<KX><Config>" + settings + "</Config></KX>\n");
     }
 
 private:

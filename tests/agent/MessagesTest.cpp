@@ -33,7 +33,9 @@ struct OrderListener final : CAbstractListener {
             event += ":already-logged";
         events->push_back(event);
     }
-    void onMessage(const std::string& text) override { events->push_back(std::to_string(id) + ":plain:" + text); }
+    void onMessage(const std::string& text) override {
+        events->push_back(std::to_string(id) + ":plain:" + text);
+    }
 };
 
 class CoordinatorMessages : public Installation {
@@ -50,7 +52,8 @@ protected:
     std::vector<std::string> logLines() const {
         std::vector<std::string> result;
         for (const std::string& line : lines(readFile(logFile())))
-            result.push_back(std::regex_replace(line, kStamp, "@|", std::regex_constants::format_first_only));
+            result.push_back(
+                std::regex_replace(line, kStamp, "@|", std::regex_constants::format_first_only));
         return result;
     }
 
@@ -74,7 +77,8 @@ TEST_F(CoordinatorMessages, GoToStandardOutputThenEachListenerInPointerOrderThen
     coordinator.sendMessage("ハードウェア情報作成完了", params);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ハードウェア情報作成完了\n");
 
-    EXPECT_EQ(events, (std::vector<std::string>{"0:ハードウェア情報作成完了:K=v", "1:ハードウェア情報作成完了:K=v"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"0:ハードウェア情報作成完了:K=v",
+                                                "1:ハードウェア情報作成完了:K=v"}));
     // The log gets the text alone, after the listeners.
     EXPECT_EQ(logLines(), (std::vector<std::string>{"@|ハードウェア情報作成完了"}));
 }
@@ -94,8 +98,12 @@ TEST_F(CoordinatorMessages, ProgressCarriesExactlyTheTwoSizesAsDecimalText) {
     };
     struct Capture final : CAbstractListener {
         std::vector<std::pair<std::string, Params>> got;
-        void onMessage(const std::string& text, Params& params) override { got.emplace_back(text, params); }
-        void onMessage(const std::string& text) override { got.emplace_back("plain:" + text, Params{}); }
+        void onMessage(const std::string& text, Params& params) override {
+            got.emplace_back(text, params);
+        }
+        void onMessage(const std::string& text) override {
+            got.emplace_back("plain:" + text, Params{});
+        }
     } capture;
     coordinator.addListener(&capture);
 
@@ -107,8 +115,8 @@ TEST_F(CoordinatorMessages, ProgressCarriesExactlyTheTwoSizesAsDecimalText) {
     ASSERT_EQ(capture.got.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
         EXPECT_EQ(capture.got[i].first, "UPDATE_PROGRESS");
-        EXPECT_EQ(capture.got[i].second,
-                  (Params{{"TOTAL_SIZE", cases[i].totalText}, {"UPLOADED_SIZE", cases[i].uploadedText}}));
+        EXPECT_EQ(capture.got[i].second, (Params{{"TOTAL_SIZE", cases[i].totalText},
+                                                 {"UPLOADED_SIZE", cases[i].uploadedText}}));
     }
     EXPECT_EQ(lines(out), std::vector<std::string>(cases.size(), "UPDATE_PROGRESS"));
 }
@@ -119,8 +127,9 @@ TEST_F(CoordinatorMessages, CoordinatorLogsItsOwnMessagesWithTheirParametersInKe
     coordinator.onMessage("実行開始...");
     Params none;
     coordinator.onMessage("plain", none);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"@|UPDATE_PROGRESS", "TOTAL_SIZE:10", "UPLOADED_SIZE:3",
-                                                    "@|実行開始...", "@|plain"}));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{"@|UPDATE_PROGRESS", "TOTAL_SIZE:10", "UPLOADED_SIZE:3",
+                                        "@|実行開始...", "@|plain"}));
 }
 
 TEST_F(CoordinatorMessages, AfterCleanupTheCoordinatorIsItsOnlyListenerAndLogsTwice) {
@@ -135,8 +144,8 @@ TEST_F(CoordinatorMessages, AfterCleanupTheCoordinatorIsItsOnlyListenerAndLogsTw
     coordinator.sendProgress(1, 2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "UPDATE_PROGRESS\n");
     EXPECT_TRUE(events.empty());
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"@|UPDATE_PROGRESS", "TOTAL_SIZE:2", "UPLOADED_SIZE:1",
-                                                    "@|UPDATE_PROGRESS"}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"@|UPDATE_PROGRESS", "TOTAL_SIZE:2",
+                                                    "UPLOADED_SIZE:1", "@|UPDATE_PROGRESS"}));
 }
 
 TEST_F(CoordinatorMessages, ClearListenersLeavesTheCoordinatorAlone) {

@@ -62,8 +62,9 @@ protected:
 
     // Runs `command` (relative to the installation) with `arguments`; returns the exit status.
     int run(const std::string& command, const std::string& arguments = "") {
-        const std::string line = "cd '" + home.string() + "' && timeout 60 " + command + " " + arguments +
-                                 " > '" + (base / "out").string() + "' 2> '" + (base / "err").string() + "'";
+        const std::string line = "cd '" + home.string() + "' && timeout 60 " + command + " " +
+                                 arguments + " > '" + (base / "out").string() + "' 2> '" +
+                                 (base / "err").string() + "'";
         const int status = std::system(line.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -94,8 +95,8 @@ TEST_F(AgentProgram, WithOneArgumentRunsTheScriptOnceAndTheCollection) {
         logged.push_back("@|" + text);
     EXPECT_EQ(stampless(log), logged);
 
-    std::set<std::string> expected = {"KX_InventoryAGT", "macInventory.sh", "args.txt", "result/",
-                                      log.filename().string(), "last_run.json"};
+    std::set<std::string> expected = {"KX_InventoryAGT", "macInventory.sh",       "args.txt",
+                                      "result/",         log.filename().string(), "last_run.json"};
     for (const std::string& name : tree(home / "result"))
         expected.insert("result/" + name);
     EXPECT_EQ(tree(home), expected);
@@ -126,7 +127,8 @@ TEST_F(AgentProgram, WithConfigurationLogsIntoTheLogFolderAndReportsTheFailedUpl
     EXPECT_EQ(written.back().rfind("@|connect err:7 ", 0), 0u) << written.back();
     written.pop_back();
     EXPECT_EQ(written, logged);
-    EXPECT_EQ(tree(home / "log"), (std::set<std::string>{log.filename().string(), "last_run.json"}));
+    EXPECT_EQ(tree(home / "log"),
+              (std::set<std::string>{log.filename().string(), "last_run.json"}));
     EXPECT_TRUE(fs::is_empty(temp));
 }
 
@@ -147,7 +149,8 @@ TEST_F(AgentProgram, WithoutArgumentTheRelaunchedCopyPerformsTheRun) {
 
     // The launcher's "start" comes first; its "end" may fall anywhere among
     // the copy's lines, which are those of a whole run.
-    const std::vector<std::string> copy = concat(concat({"start"}, kCollection), {"UPDATE_PROGRESS", "end"});
+    const std::vector<std::string> copy =
+        concat(concat({"start"}, kCollection), {"UPDATE_PROGRESS", "end"});
     const std::vector<std::string> all = out();
     ASSERT_EQ(all.size(), copy.size() + 2);
     EXPECT_EQ(all[0], "start");
@@ -170,7 +173,8 @@ TEST_F(AgentProgram, WithoutArgumentTheRelaunchedCopyPerformsTheRun) {
 }
 
 TEST_F(AgentProgram, RunWithoutSystemEntryReportsBothManagersAndEndsInOrder) {
-    writeScript("printf '<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>' > result/hardware.xml\n");
+    writeScript("printf '<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>' > "
+                "result/hardware.xml\n");
     ASSERT_EQ(run("./KX_InventoryAGT", "tmp"), 0);
 
     const std::vector<std::string> lines = out();
@@ -195,7 +199,8 @@ TEST_F(AgentProgram, RelaunchFailureIsOneLineThenEnd) {
     };
     const std::vector<Case> cases = {
         {"no KX_InventoryAGT in the working directory",
-         [](const fs::path& installation) { fs::remove(installation / "KX_InventoryAGT"); }, "not found"},
+         [](const fs::path& installation) { fs::remove(installation / "KX_InventoryAGT"); },
+         "not found"},
         {"copy refused",
          [](const fs::path& installation) {
              fs::create_directories(installation / "tmp_Inventory.exe" / "inside");

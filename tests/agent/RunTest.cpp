@@ -44,7 +44,8 @@ std::string decode(const fs::path& folder, const std::string& name, const std::s
         return "";
     writeFile(folder / name, bytes);
     const fs::path json = folder / (name + ".json");
-    const std::string command = tool.string() + " '" + (folder / name).string() + "' > '" + json.string() + "'";
+    const std::string command =
+        tool.string() + " '" + (folder / name).string() + "' > '" + json.string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     const std::string text = readFile(json);
     fs::remove(folder / name);
@@ -76,9 +77,12 @@ TEST_F(CoordinatorRun, BothDataFilesAreWrittenInOrderAndRemovedByTheCleanup) {
     coordinator.start();
     const std::string out = testing::internal::GetCapturedStdout();
 
-    const std::vector<std::string> expected = {"実行開始...",          "UPDATE_PROGRESS",
-                                               "ハードウェア情報読込み中...", "ハードウェア情報作成完了",
-                                               "ソフトウェア情報読込み中...", "ソフトウェア情報作成完了"};
+    const std::vector<std::string> expected = {"実行開始...",
+                                               "UPDATE_PROGRESS",
+                                               "ハードウェア情報読込み中...",
+                                               "ハードウェア情報作成完了",
+                                               "ソフトウェア情報読込み中...",
+                                               "ソフトウェア情報作成完了"};
     EXPECT_EQ(recorder.texts, expected);
     EXPECT_EQ(lines(out), expected);
     EXPECT_EQ(recorder.parameters[1], (Params{{"TOTAL_SIZE", "100"}, {"UPLOADED_SIZE", "0"}}));
@@ -89,8 +93,10 @@ TEST_F(CoordinatorRun, BothDataFilesAreWrittenInOrderAndRemovedByTheCleanup) {
     const fs::path software(coordinator.files()[1]);
     EXPECT_EQ(hardware.parent_path(), home / "log");
     EXPECT_EQ(software.parent_path(), home / "log");
-    EXPECT_TRUE(std::regex_match(hardware.filename().string(), std::regex("KX-0-12[0-9]{14}\\.dat")));
-    EXPECT_TRUE(std::regex_match(software.filename().string(), std::regex("KX-0-01[0-9]{14}\\.dat")));
+    EXPECT_TRUE(
+        std::regex_match(hardware.filename().string(), std::regex("KX-0-12[0-9]{14}\\.dat")));
+    EXPECT_TRUE(
+        std::regex_match(software.filename().string(), std::regex("KX-0-01[0-9]{14}\\.dat")));
 
     ASSERT_EQ(recorder.copies.size(), 2u);
     for (const auto& [name, bytes] : recorder.copies) {
@@ -100,13 +106,17 @@ TEST_F(CoordinatorRun, BothDataFilesAreWrittenInOrderAndRemovedByTheCleanup) {
         EXPECT_EQ(bytes.substr(bytes.size() - 7), "KX20EOF");
     }
     // The values of the fixtures, decoded from the copies.
-    const std::string hwJson = decode(base, hardware.filename().string(), recorder.copies[hardware.filename().string()]);
-    const std::string swJson = decode(base, software.filename().string(), recorder.copies[software.filename().string()]);
+    const std::string hwJson =
+        decode(base, hardware.filename().string(), recorder.copies[hardware.filename().string()]);
+    const std::string swJson =
+        decode(base, software.filename().string(), recorder.copies[software.filename().string()]);
     ASSERT_FALSE(hwJson.empty()) << "kxdump is not built";
-    for (const char* value : {"host-01", "office.example", "Example Computers", "SN-12345", "1.0.0.2",
-                              "Ubuntu 22.04.3 LTS", "192.168.1.10", "255.255.255.0", "UHD Graphics 620"})
+    for (const char* value :
+         {"host-01", "office.example", "Example Computers", "SN-12345", "1.0.0.2",
+          "Ubuntu 22.04.3 LTS", "192.168.1.10", "255.255.255.0", "UHD Graphics 620"})
         EXPECT_NE(hwJson.find(value), std::string::npos) << value;
-    for (const char* value : {"host-01", "4c4c4544-0042-3510-8051-b7c04f4a3732", "5.1-6ubuntu1", "coreutils"})
+    for (const char* value :
+         {"host-01", "4c4c4544-0042-3510-8051-b7c04f4a3732", "5.1-6ubuntu1", "coreutils"})
         EXPECT_NE(swJson.find(value), std::string::npos) << value;
 
     coordinator.cleanup();

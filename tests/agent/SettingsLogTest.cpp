@@ -17,9 +17,7 @@ namespace {
 
 using namespace kxtest;
 
-std::string todaysLog() {
-    return wmi::currentTime("kxinv_%Y%m%d.log");
-}
+std::string todaysLog() { return wmi::currentTime("kxinv_%Y%m%d.log"); }
 
 class AgentSettings : public Installation {
 protected:
@@ -45,11 +43,13 @@ TEST_F(AgentSettings, ValuesFollowTheTableOfCases) {
     };
     const std::vector<Case> cases = {
         {"nothing set", "", "", 80, false, "", ""},
-        {"every key", "<Server>kx.example</Server><Port>8080</Port><Username>agent</Username>"
-                      "<Password>p&amp;w</Password><SSL>1</SSL>",
+        {"every key",
+         "<Server>kx.example</Server><Port>8080</Port><Username>agent</Username>"
+         "<Password>p&amp;w</Password><SSL>1</SSL>",
          "kx.example", 8080, true, "agent", "p&w"},
         {"blanks, tabs and line breaks trimmed",
-         "<Server> \t kx.example\n </Server><Username>  a b </Username><Password>\tpw\r\n</Password>",
+         "<Server> \t kx.example\n </Server><Username>  a b "
+         "</Username><Password>\tpw\r\n</Password>",
          "kx.example", 80, false, "a b", "pw"},
         {"SSL 2 means true", "<SSL>2</SSL>", "", 80, true, "", ""},
         {"SSL -1 means true", "<SSL>-1</SSL>", "", 80, true, "", ""},
@@ -76,16 +76,14 @@ TEST_F(AgentSettings, ValuesFollowTheTableOfCases) {
 
 TEST_F(AgentSettings, ConfigFileIsFoundWhateverTheLetterCaseExactNameFirst) {
     struct Case {
-        std::vector<std::string> names; // files in the folder; the first listed holds Server "chosen"
-        std::string chosen;             // "" = no configuration file
+        std::vector<std::string>
+            names;          // files in the folder; the first listed holds Server "chosen"
+        std::string chosen; // "" = no configuration file
     };
     const std::vector<Case> cases = {
-        {{"config.ini"}, "config.ini"},
-        {{"Config.ini"}, "Config.ini"},
-        {{"CONFIG.INI"}, "CONFIG.INI"},
-        {{"config.ini", "Config.ini"}, "config.ini"},
-        {{"config.ini.bak", "xconfig.ini"}, ""},
-        {{}, ""},
+        {{"config.ini"}, "config.ini"},          {{"Config.ini"}, "Config.ini"},
+        {{"CONFIG.INI"}, "CONFIG.INI"},          {{"config.ini", "Config.ini"}, "config.ini"},
+        {{"config.ini.bak", "xconfig.ini"}, ""}, {{}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chosen.empty() ? "none" : c.chosen);
@@ -119,7 +117,8 @@ TEST_F(AgentSettings, UnusableLogFolderDropsEntriesAndPutsDataFilesInTheWorkingD
     };
     const std::vector<Case> cases = {
         {"log is a file", [](const fs::path& log) { writeFile(log, "not a folder"); }},
-        {"log cannot be created", [](const fs::path& log) { fs::create_symlink("missing/parent/folder", log); }},
+        {"log cannot be created",
+         [](const fs::path& log) { fs::create_symlink("missing/parent/folder", log); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -159,12 +158,20 @@ TEST_F(AgentSettings, SettingsThatAreNotReadAreNamedInTheLog) {
         std::string server;
     };
     const std::vector<Case> cases = {
-        {"classic INI", "[Config]\nServer=kx.example\nPort=8080\n",
-         {"not read as XML (No document element found at line 4, column 1); every value keeps its default"}, ""},
+        {"classic INI",
+         "[Config]\nServer=kx.example\nPort=8080\n",
+         {"not read as XML (No document element found at line 4, column 1); every value keeps its "
+          "default"},
+         ""},
         {"unknown key and section",
-         "<KX><Config><Server>kx.example</Server><Sever>x</Sever><HostID>3</HostID></Config><Proxy/></KX>",
-         {"unknown key <Config/Sever> ignored", "unknown section <Proxy> ignored"}, "kx.example"},
-        {"every name known", "<KX><Config><Server>kx.example</Server></Config></KX>", {}, "kx.example"},
+         "<KX><Config><Server>kx.example</Server><Sever>x</Sever><HostID>3</HostID></Config><Proxy/"
+         "></KX>",
+         {"unknown key <Config/Sever> ignored", "unknown section <Proxy> ignored"},
+         "kx.example"},
+        {"every name known",
+         "<KX><Config><Server>kx.example</Server></Config></KX>",
+         {},
+         "kx.example"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -224,7 +231,8 @@ TEST_F(AgentDailyLog, EntryIsStampBarTextAndLineFeedInTodaysFile) {
 
     const std::string content = readFile(home / "log" / name);
     const std::regex stamp("[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\|");
-    EXPECT_EQ(std::regex_replace(content, stamp, "@|"), "@|first\n@|two\nlines\n@|\n@|second run\n");
+    EXPECT_EQ(std::regex_replace(content, stamp, "@|"),
+              "@|first\n@|two\nlines\n@|\n@|second run\n");
 }
 
 TEST_F(AgentDailyLog, PruningKeepsTheNewest30AndToday) {
@@ -254,9 +262,14 @@ TEST_F(AgentDailyLog, PruningKeepsTheNewest30AndToday) {
         {"a folder with the prefix is not counted", thirty, {"kxinv_folder"}, {}},
         {"the prefix in capitals is not counted", with(thirty, {"KXINV_20240201.log"}), {}, {}},
         {"other names are not counted", with(thirty, {"kx_20240201.log", "update.log"}), {}, {}},
-        {"the prefix and one character counts", with(thirty, {"kxinv_z"}), {}, {"kxinv_20240101.log"}},
+        {"the prefix and one character counts",
+         with(thirty, {"kxinv_z"}),
+         {},
+         {"kxinv_20240101.log"}},
         {"a file of the bare prefix counts", with(thirty, {"kxinv_"}), {}, {"kxinv_"}},
-        {"33 files: the three oldest", with(thirtyOne, {"kxinv_20240201.log", "kxinv_20240202.log"}), {},
+        {"33 files: the three oldest",
+         with(thirtyOne, {"kxinv_20240201.log", "kxinv_20240202.log"}),
+         {},
          {"kxinv_20240101.log", "kxinv_20240102.log", "kxinv_20240103.log"}},
         {"today's file is kept even when 30 newer ones exist", with(future, {todaysLog()}), {}, {}},
     };
@@ -272,7 +285,8 @@ TEST_F(AgentDailyLog, PruningKeepsTheNewest30AndToday) {
         coordinator.logDelete();
 
         for (const std::string& name : c.files) {
-            const bool deleted = std::find(c.deleted.begin(), c.deleted.end(), name) != c.deleted.end();
+            const bool deleted =
+                std::find(c.deleted.begin(), c.deleted.end(), name) != c.deleted.end();
             EXPECT_EQ(fs::exists(home / "log" / name), !deleted) << name;
         }
         for (const std::string& name : c.folders)

@@ -33,8 +33,9 @@ TEST(Trim, RemovesAsciiWhiteSpaceAtBothEndsOnly) {
         {"   ", ""},
         {" \t\n\v\f\r", ""},
         {"\r\nvalue\r\n", "value"},
-        {"\xE3\x80\x80x\xE3\x80\x80", "\xE3\x80\x80x\xE3\x80\x80"}, // ideographic space is not ASCII
-        {"\xC2\xA0x", "\xC2\xA0x"},                                 // nor is the no-break space
+        {"\xE3\x80\x80x\xE3\x80\x80",
+         "\xE3\x80\x80x\xE3\x80\x80"}, // ideographic space is not ASCII
+        {"\xC2\xA0x", "\xC2\xA0x"},    // nor is the no-break space
         {std::string("\0x", 2), std::string("\0x", 2)},
     };
     for (const auto& [input, expected] : cases)
@@ -103,7 +104,8 @@ TEST(UTF8toSJIS, ConvertsOrReturnsTheInputUnchanged) {
         kana512 += "\xE3\x82\xA2"; // ア: 2 bytes in Shift_JIS, 1024 in all
     const std::vector<Case> cases = {
         {"ASCII stays", "abc 123", "abc 123"},
-        {"kana and kanji take two bytes", "\xE6\x97\xA5\xE6\x9C\xAC\xE3\x82\xAB", "\x93\xFA\x96\x7B\x83\x4A"},
+        {"kana and kanji take two bytes", "\xE6\x97\xA5\xE6\x9C\xAC\xE3\x82\xAB",
+         "\x93\xFA\x96\x7B\x83\x4A"},
         {"empty", "", ""},
         {"1023 bytes fit", longAscii, longAscii},
         {"1024 bytes do not fit", tooLongAscii, tooLongAscii},
@@ -119,8 +121,9 @@ TEST(UTF8toSJIS, ConvertsOrReturnsTheInputUnchanged) {
 
 TEST(CurrentTime, FormatsTheLocalTime) {
     EXPECT_TRUE(std::regex_match(wmi::currentTime("%Y%m%d"), std::regex("[0-9]{8}")));
-    EXPECT_TRUE(std::regex_match(wmi::currentTime("%Y/%m/%d %H:%M:%S"),
-                                 std::regex("[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}")));
+    EXPECT_TRUE(
+        std::regex_match(wmi::currentTime("%Y/%m/%d %H:%M:%S"),
+                         std::regex("[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}")));
     EXPECT_EQ(wmi::currentTime(""), "");
     EXPECT_LE(wmi::currentTime(std::string(100, 'x')).size(), 79u);
 }

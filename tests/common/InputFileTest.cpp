@@ -45,26 +45,37 @@ struct Case {
 
 TEST_F(InputFile, OnlyRegularFilesWithinTheLimitAreRead) {
     const auto regular = [](const fs::path& f, const fs::path&) { writeFile(f, "line 1\nline 2"); };
-    const auto linkOut = [](const fs::path& f, const fs::path& b) { fs::create_symlink(b / "outside", f); };
-    const auto fifo = [](const fs::path& f, const fs::path&) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); };
+    const auto linkOut = [](const fs::path& f, const fs::path& b) {
+        fs::create_symlink(b / "outside", f);
+    };
+    const auto fifo = [](const fs::path& f, const fs::path&) {
+        ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0);
+    };
     const std::vector<Case> cases = {
         {"regular file", regular, Links::NotFollowed, Status::Read, "line 1\nline 2"},
-        {"empty file", [](const fs::path& f, const fs::path&) { writeFile(f, ""); }, Links::NotFollowed,
-         Status::Read, ""},
-        {"exactly at the limit", [](const fs::path& f, const fs::path&) { writeFile(f, std::string(16, 'x')); },
+        {"empty file", [](const fs::path& f, const fs::path&) { writeFile(f, ""); },
+         Links::NotFollowed, Status::Read, ""},
+        {"exactly at the limit",
+         [](const fs::path& f, const fs::path&) { writeFile(f, std::string(16, 'x')); },
          Links::NotFollowed, Status::Read, "xxxxxxxxxxxxxxxx"},
-        {"missing", [](const fs::path&, const fs::path&) {}, Links::NotFollowed, Status::Missing, ""},
-        {"one byte over the limit", [](const fs::path& f, const fs::path&) { writeFile(f, std::string(17, 'x')); },
+        {"missing", [](const fs::path&, const fs::path&) {}, Links::NotFollowed, Status::Missing,
+         ""},
+        {"one byte over the limit",
+         [](const fs::path& f, const fs::path&) { writeFile(f, std::string(17, 'x')); },
          Links::NotFollowed, Status::Refused, "larger than 16 bytes"},
-        {"link to a file outside", linkOut, Links::NotFollowed, Status::Refused, "a symbolic link, not followed"},
+        {"link to a file outside", linkOut, Links::NotFollowed, Status::Refused,
+         "a symbolic link, not followed"},
         {"link followed when asked", linkOut, Links::Followed, Status::Read, "outside text\n"},
-        {"dangling link", [](const fs::path& f, const fs::path& b) { fs::create_symlink(b / "nothing", f); },
+        {"dangling link",
+         [](const fs::path& f, const fs::path& b) { fs::create_symlink(b / "nothing", f); },
          Links::NotFollowed, Status::Refused, "a symbolic link, not followed"},
-        {"link to /dev/zero followed", [](const fs::path& f, const fs::path&) { fs::create_symlink("/dev/zero", f); },
+        {"link to /dev/zero followed",
+         [](const fs::path& f, const fs::path&) { fs::create_symlink("/dev/zero", f); },
          Links::Followed, Status::Refused, "not a regular file"},
-        {"fifo opens without blocking", fifo, Links::NotFollowed, Status::Refused, "not a regular file"},
-        {"folder", [](const fs::path& f, const fs::path&) { fs::create_directory(f); }, Links::NotFollowed,
-         Status::Refused, "Is a directory"},
+        {"fifo opens without blocking", fifo, Links::NotFollowed, Status::Refused,
+         "not a regular file"},
+        {"folder", [](const fs::path& f, const fs::path&) { fs::create_directory(f); },
+         Links::NotFollowed, Status::Refused, "Is a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -84,14 +95,18 @@ TEST_F(InputFile, OnlyRegularFilesWithinTheLimitAreRead) {
 
 TEST_F(InputFile, FolderThatIsNoFolderMeansMissing) {
     writeFile(base / "plain", "x");
-    EXPECT_EQ(inputfile::readRegularFile((base / "plain" / "input").string(), 16, Links::NotFollowed).status,
-              Status::Missing);
+    EXPECT_EQ(
+        inputfile::readRegularFile((base / "plain" / "input").string(), 16, Links::NotFollowed)
+            .status,
+        Status::Missing);
 }
 
 TEST_F(InputFile, LimitsAreStatedInMebibytes) {
     writeFile(folder / "big", "");
     fs::resize_file(folder / "big", inputfile::kTextLimit + 1);
-    EXPECT_EQ(inputfile::readRegularFile((folder / "big").string(), inputfile::kTextLimit, Links::NotFollowed).reason,
+    EXPECT_EQ(inputfile::readRegularFile((folder / "big").string(), inputfile::kTextLimit,
+                                         Links::NotFollowed)
+                  .reason,
               "larger than 16 MiB");
 }
 
@@ -102,19 +117,24 @@ TEST_F(InputFile, EachRefusedInputIsReportedOnceToTheInnermostLog) {
     std::vector<std::string> outer;
     std::vector<std::string> inner;
     {
-        const inputfile::RefusalLog outerLog([&](const std::string& line) { outer.push_back(line); });
+        const inputfile::RefusalLog outerLog(
+            [&](const std::string& line) { outer.push_back(line); });
         EXPECT_FALSE(inputfile::readInput((folder / "app").string(), 100));
         {
-            const inputfile::RefusalLog innerLog([&](const std::string& line) { inner.push_back(line); });
+            const inputfile::RefusalLog innerLog(
+                [&](const std::string& line) { inner.push_back(line); });
             EXPECT_FALSE(inputfile::readInput((folder / "os\nforged").string(), 100));
             EXPECT_FALSE(inputfile::readInput((folder / "os\nforged").string(), 100));
             EXPECT_FALSE(inputfile::readInput((folder / "missing").string(), 100));
-            EXPECT_EQ(inputfile::readInput((folder / "hostname").string(), 100), std::string("mac01\n"));
+            EXPECT_EQ(inputfile::readInput((folder / "hostname").string(), 100),
+                      std::string("mac01\n"));
         }
         EXPECT_FALSE(inputfile::readInput((folder / "app").string(), 100));
     }
-    EXPECT_FALSE(inputfile::readInput((folder / "app").string(), 100)); // no log in scope: not reported
-    EXPECT_EQ(outer, std::vector<std::string>{"input refused: " + (folder / "app").string() + ": Is a directory"});
+    EXPECT_FALSE(
+        inputfile::readInput((folder / "app").string(), 100)); // no log in scope: not reported
+    EXPECT_EQ(outer, std::vector<std::string>{"input refused: " + (folder / "app").string() +
+                                              ": Is a directory"});
     EXPECT_EQ(inner, std::vector<std::string>{"input refused: " + folder.string() +
                                               "/os\\nforged: a symbolic link, not followed"});
 }

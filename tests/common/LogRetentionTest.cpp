@@ -52,13 +52,27 @@ TEST(LogRetention, KeepsTheNewest30AndToday) {
         {"the order of the listing does not matter", shuffled, Day(35), Days(1, 5)},
         {"30 days: none go", Days(1, 30), Day(30), {}},
         {"31 days spanning a month: the oldest goes", Days(20, 50), Day(50), {Day(20)}},
-        {"today's among the oldest (clock set back) stays", Days(1, 35), Day(2),
+        {"today's among the oldest (clock set back) stays",
+         Days(1, 35),
+         Day(2),
          {Day(1), Day(3), Day(4), Day(5)}},
         {"today's not there yet", Days(1, 31), Day(32), {Day(1)}},
-        {"a name listed twice counts once", [] { auto n = Days(1, 30); n.push_back(Day(30)); return n; }(),
-         Day(30), {}},
-        {"the bare prefix sorts first", [] { auto n = Days(1, 30); n.push_back("kxinv_"); return n; }(),
-         Day(30), {"kxinv_"}},
+        {"a name listed twice counts once",
+         [] {
+             auto n = Days(1, 30);
+             n.push_back(Day(30));
+             return n;
+         }(),
+         Day(30),
+         {}},
+        {"the bare prefix sorts first",
+         [] {
+             auto n = Days(1, 30);
+             n.push_back("kxinv_");
+             return n;
+         }(),
+         Day(30),
+         {"kxinv_"}},
         {"nothing", {}, Day(1), {}},
     };
     for (const Case& c : cases) {
@@ -153,7 +167,9 @@ TEST_F(PrivateFiles, FailuresGiveTheSystemsReasonAndLeaveNothingBehind) {
 
 TEST_F(PrivateFiles, IsoTimeCarriesTheOffset) {
     const std::string text = PrivateFile::IsoTime(std::time(nullptr));
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)"))) << text;
+    EXPECT_TRUE(
+        std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
+        << text;
 }
 
 } // namespace

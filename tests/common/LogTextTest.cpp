@@ -19,8 +19,7 @@ struct Case {
 TEST(LogText, OneLineEscapesAndCuts) {
     const Case cases[] = {
         {"plain text stays", "Complete: OK", 200, "Complete: OK"},
-        {"a forged line stays on this one",
-         "ok\r\n2024/03/05 09:07:02|-|Launcher: FORGED", 200,
+        {"a forged line stays on this one", "ok\r\n2024/03/05 09:07:02|-|Launcher: FORGED", 200,
          "ok\\r\\n2024/03/05 09:07:02|-|Launcher: FORGED"},
         {"tab, NUL, ESC and DEL", std::string("a\tb\0c\x1b[31md\x7f", 12), 200,
          "a\\tb\\x00c\\x1B[31md\\x7F"},

@@ -36,7 +36,8 @@ TEST(FileTimes, AreTheFileSystemsToTheNanosecond) {
     char name[] = "/tmp/kx-portable-XXXXXX";
     int fd = ::mkstemp(name);
     ASSERT_GE(fd, 0);
-    const timespec times[2] = {{1700000000, 123456789}, {1700000100, 987654321}}; // access, modification
+    const timespec times[2] = {{1700000000, 123456789},
+                               {1700000100, 987654321}}; // access, modification
     ASSERT_EQ(::futimens(fd, times), 0);
     struct stat status;
     ASSERT_EQ(::fstat(fd, &status), 0);

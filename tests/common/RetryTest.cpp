@@ -19,8 +19,10 @@ struct Trace {
 
 Trace FailEveryTime(const RetryPlan& plan, Retry::OutOfTime outOfTime = nullptr) {
     Trace trace;
-    for (Retry retry(plan, [&trace](unsigned seconds) { trace.pauses.push_back(seconds); },
-                     std::move(outOfTime));;) {
+    for (Retry retry(
+             plan, [&trace](unsigned seconds) { trace.pauses.push_back(seconds); },
+             std::move(outOfTime));
+         ;) {
         ++trace.attempts;
         EXPECT_EQ(retry.Attempt(), trace.attempts);
         if (retry.Last() || trace.attempts > 100)

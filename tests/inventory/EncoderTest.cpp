@@ -35,6 +35,8 @@ TEST_P(NumberEncoding, WritesLittleEndianBytesAndTheirCount) {
     EXPECT_EQ(hex(encoded(buffer, length)), hex(GetParam().expected));
 }
 
+// One case per line, as the boundaries read best.
+// clang-format off
 const NumberCase kNumbers[] = {
     {"dword zero", [](unsigned char* b, int& n) { M::FormatDWORDData(0, b, n); }, std::string(4, '\0')},
     {"dword format version", [](unsigned char* b, int& n) { M::FormatDWORDData(10012, b, n); }, std::string("\x1C\x27\0\0", 4)},
@@ -53,6 +55,7 @@ const NumberCase kNumbers[] = {
      std::string("\x01\0\0\0", 4)},
     {"time before 1970", [](unsigned char* b, int& n) { M::FormatCTimeData(-1, b, n); }, "\xFF\xFF\xFF\xFF"},
 };
+// clang-format on
 INSTANTIATE_TEST_SUITE_P(Encoders, NumberEncoding, ::testing::ValuesIn(kNumbers));
 
 TEST(Encoders, NullBufferWritesNothingAndLeavesTheLength) {
@@ -79,7 +82,8 @@ TEST_P(TextEncoding, WritesShiftJisWithItsLengthPrefix) {
     int length = -1;
     M::FormatCStringData(GetParam().text, buffer.data(), length, true);
     ASSERT_EQ(length, static_cast<int>(GetParam().expected.size()));
-    EXPECT_EQ(encoded(buffer.data(), length), GetParam().expected) << hex(encoded(buffer.data(), std::min(length, 16)));
+    EXPECT_EQ(encoded(buffer.data(), length), GetParam().expected)
+        << hex(encoded(buffer.data(), std::min(length, 16)));
     for (int i = length; i < M::kTextBufferSize; ++i)
         ASSERT_EQ(buffer[i], 0) << "byte " << i << " of the buffer is not cleared";
 }
@@ -97,6 +101,8 @@ std::string kanaSjis(int n) {
     return s;
 }
 
+// One case per line, as the boundaries read best.
+// clang-format off
 const TextCase kTexts[] = {
     {"empty", "", std::string(1, '\0')},
     {"host name", "mac01", "\x05mac01"},
@@ -109,6 +115,7 @@ const TextCase kTexts[] = {
     {"127 kana are 254 bytes after conversion", kana(127), "\xFE" + kanaSjis(127)},
     {"128 kana are 256 bytes after conversion", kana(128), std::string("\xFF\x00\x01", 3) + kanaSjis(128)},
 };
+// clang-format on
 INSTANTIATE_TEST_SUITE_P(Encoders, TextEncoding, ::testing::ValuesIn(kTexts));
 
 tagHEADERSTRUCT mac01Header(uint32_t version) {
@@ -135,8 +142,18 @@ std::string header(const tagHEADERSTRUCT& h) {
 
 TEST(HeaderEncoding, HardwareHeaderOfMac01) {
     const std::string expected = KxBytes()
-        .text("KX20").u32(10012).u32(0).text("mac01").u32(12).text("1.0.0.2").u32(5)
-        .u32(2).u32(1500000000).u32(1).text("U-1").bytes;
+                                     .text("KX20")
+                                     .u32(10012)
+                                     .u32(0)
+                                     .text("mac01")
+                                     .u32(12)
+                                     .text("1.0.0.2")
+                                     .u32(5)
+                                     .u32(2)
+                                     .u32(1500000000)
+                                     .u32(1)
+                                     .text("U-1")
+                                     .bytes;
     EXPECT_EQ(hex(header(mac01Header(10012))), hex(expected));
     EXPECT_EQ(hex(header(mac01Header(10012)).substr(0, 23)),
               "04 4B 58 32 30 1C 27 00 00 00 00 00 00 05 6D 61 63 30 31 0C 00 00 00 ");
@@ -151,8 +168,15 @@ class HeaderVersion : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(HeaderVersion, ExtensionFlagAndUuidFollowFromVersion10004On) {
     KxBytes expected;
-    expected.text("KX20").u32(GetParam().version).u32(0).text("mac01").u32(12).text("1.0.0.2").u32(5)
-        .u32(2).u32(1500000000);
+    expected.text("KX20")
+        .u32(GetParam().version)
+        .u32(0)
+        .text("mac01")
+        .u32(12)
+        .text("1.0.0.2")
+        .u32(5)
+        .u32(2)
+        .u32(1500000000);
     if (GetParam().extended)
         expected.u32(1).text("U-1");
     EXPECT_EQ(hex(header(mac01Header(GetParam().version))), hex(expected.bytes));

@@ -14,8 +14,17 @@ namespace {
 // The header the hardware manager writes for mac01 with both times set to the given values.
 KxBytes hardwareHeader(uint32_t version = 10012) {
     KxBytes b;
-    b.text("KX20").u32(version).u32(0).text("mac01").u32(12).text("1.0.0.2").u32(5)
-        .u32(1000).u32(2000).u32(1).text("UUID-1");
+    b.text("KX20")
+        .u32(version)
+        .u32(0)
+        .text("mac01")
+        .u32(12)
+        .text("1.0.0.2")
+        .u32(5)
+        .u32(1000)
+        .u32(2000)
+        .u32(1)
+        .text("UUID-1");
     return b;
 }
 
@@ -41,22 +50,94 @@ protected:
 TEST_F(HardwareFile, RecordWithEveryListFilled) {
     record = fullRecord();
     KxBytes expected = hardwareHeader();
-    expected.text("mac01").text("Apple Inc.").text("\x83\x65\x83\x58\x83\x67").text("C02XYZ").text("UUID-1")
-        .count(2).text("Intel Core i7").u32(2600).u32(6).text("Second package").u32(1000).u32(2)
-        .count(2).text("DIMM0").u32(8388608).text("DIMM1").u32(4194304)
-        .count(1).text("disk0").i64(500107862016LL).u32(0).u32(2).text("d1").text("d2").text("APPLE").u32(0)
-        .count(2).text("/").i64(499963174912LL).i64(123456789012LL).u32(3).u32(0xFFFFFFFF)
-                 .text("/Volumes/Data").i64(1000).i64(10).u32(3).u32(0xFFFFFFFF)
-        .count(1).text("DVD").text("/dev/sr0")
-        .count(1).text("Intel UHD Graphics 630").u32(1536 * 1024).u32(2560).u32(1440).u32(32)
-        .count(2).u32(1).text("Ethernet").text("AA:BB:CC:DD:EE:FF").text("192.168.1.10").text("255.255.255.0")
-                 .text("192.168.1.1").text("192.168.1.1").text("8.8.8.8").text("8.8.4.4").u32(1).u32(0)
-                 .u32(1).text("Wi-Fi").text("11:22:33:44:55:66").texts(6).u32(0).u32(1)
-        .count(1).text("p1").text("p2").text("p3").text("p4").u32(0)
-        .text("macOS").text("t4").text("t5").text("t6").text("t7").text("20190304050607").text("0")
-            .text("collected").text("example.com").text("x86_64").text("13.4").texts(2).u32(0)
-        .count(1).text("admin").u32(500)
-        .u32(0).u32(0)
+    expected.text("mac01")
+        .text("Apple Inc.")
+        .text("\x83\x65\x83\x58\x83\x67")
+        .text("C02XYZ")
+        .text("UUID-1")
+        .count(2)
+        .text("Intel Core i7")
+        .u32(2600)
+        .u32(6)
+        .text("Second package")
+        .u32(1000)
+        .u32(2)
+        .count(2)
+        .text("DIMM0")
+        .u32(8388608)
+        .text("DIMM1")
+        .u32(4194304)
+        .count(1)
+        .text("disk0")
+        .i64(500107862016LL)
+        .u32(0)
+        .u32(2)
+        .text("d1")
+        .text("d2")
+        .text("APPLE")
+        .u32(0)
+        .count(2)
+        .text("/")
+        .i64(499963174912LL)
+        .i64(123456789012LL)
+        .u32(3)
+        .u32(0xFFFFFFFF)
+        .text("/Volumes/Data")
+        .i64(1000)
+        .i64(10)
+        .u32(3)
+        .u32(0xFFFFFFFF)
+        .count(1)
+        .text("DVD")
+        .text("/dev/sr0")
+        .count(1)
+        .text("Intel UHD Graphics 630")
+        .u32(1536 * 1024)
+        .u32(2560)
+        .u32(1440)
+        .u32(32)
+        .count(2)
+        .u32(1)
+        .text("Ethernet")
+        .text("AA:BB:CC:DD:EE:FF")
+        .text("192.168.1.10")
+        .text("255.255.255.0")
+        .text("192.168.1.1")
+        .text("192.168.1.1")
+        .text("8.8.8.8")
+        .text("8.8.4.4")
+        .u32(1)
+        .u32(0)
+        .u32(1)
+        .text("Wi-Fi")
+        .text("11:22:33:44:55:66")
+        .texts(6)
+        .u32(0)
+        .u32(1)
+        .count(1)
+        .text("p1")
+        .text("p2")
+        .text("p3")
+        .text("p4")
+        .u32(0)
+        .text("macOS")
+        .text("t4")
+        .text("t5")
+        .text("t6")
+        .text("t7")
+        .text("20190304050607")
+        .text("0")
+        .text("collected")
+        .text("example.com")
+        .text("x86_64")
+        .text("13.4")
+        .texts(2)
+        .u32(0)
+        .count(1)
+        .text("admin")
+        .u32(500)
+        .u32(0)
+        .u32(0)
         .trailer();
     EXPECT_EQ(hex(encode()), hex(expected.bytes));
 }
@@ -66,11 +147,24 @@ TEST_F(HardwareFile, RecordWithOnlySystemInfo) {
     record.systemInfo[0].computerName = "mac01";
     record.systemInfo[0].uuid = "UUID-1";
     KxBytes expected = hardwareHeader();
-    expected.text("mac01").texts(3).text("UUID-1") // A
-        .u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0) // B to I
-        .texts(6).text("1").texts(6).u32(0) // J: 13 texts, the flag "1", stamp
-        .u32(0)                             // K
-        .u32(0).u32(0)                      // L
+    expected.text("mac01")
+        .texts(3)
+        .text("UUID-1") // A
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0) // B to I
+        .texts(6)
+        .text("1")
+        .texts(6)
+        .u32(0) // J: 13 texts, the flag "1", stamp
+        .u32(0) // K
+        .u32(0)
+        .u32(0) // L
         .trailer();
     EXPECT_EQ(hex(encode()), hex(expected.bytes));
 }
@@ -88,7 +182,8 @@ struct VersionCase {
     bool wireless;
 };
 void PrintTo(const VersionCase& c, std::ostream* os) { *os << "version " << c.version; }
-class HardwareFileVersion : public HardwareFile, public ::testing::WithParamInterface<VersionCase> {};
+class HardwareFileVersion : public HardwareFile,
+                            public ::testing::WithParamInterface<VersionCase> {};
 
 TEST_P(HardwareFileVersion, OptionalFieldsFollowTheFormatVersion) {
     const VersionCase c = GetParam();
@@ -109,8 +204,19 @@ TEST_P(HardwareFileVersion, OptionalFieldsFollowTheFormatVersion) {
     e.count(1).text("p").texts(3);
     if (c.diskDetails)
         e.u32(0);
-    e.text("macOS").text("t4").text("t5").text("t6").text("t7").text("20190304050607").text("0")
-        .text("collected").text("example.com").text("x86_64").text("13.4").texts(2).u32(0);
+    e.text("macOS")
+        .text("t4")
+        .text("t5")
+        .text("t6")
+        .text("t7")
+        .text("20190304050607")
+        .text("0")
+        .text("collected")
+        .text("example.com")
+        .text("x86_64")
+        .text("13.4")
+        .texts(2)
+        .u32(0);
     e.count(0).u32(0);
     if (c.secondClosing)
         e.u32(0);
@@ -133,13 +239,39 @@ TEST_P(HardwareFileTextLength, ComputerNameKeepsItsLengthPrefixAndCut) {
     record.systemInfo[0].computerName = std::string(length, 'n');
     const std::string written(std::min<size_t>(length, 4094), 'n');
     KxBytes e;
-    e.text("KX20").u32(10012).u32(0).text(written).u32(12).text("1.0.0.2").u32(5).u32(1000).u32(2000)
-        .u32(1).texts(1);
-    e.text(written).texts(4).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0)
-        .texts(6).text("1").texts(6).u32(0).u32(0).u32(0).u32(0).trailer();
+    e.text("KX20")
+        .u32(10012)
+        .u32(0)
+        .text(written)
+        .u32(12)
+        .text("1.0.0.2")
+        .u32(5)
+        .u32(1000)
+        .u32(2000)
+        .u32(1)
+        .texts(1);
+    e.text(written)
+        .texts(4)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .texts(6)
+        .text("1")
+        .texts(6)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .trailer();
     EXPECT_EQ(hex(encode()), hex(e.bytes));
 }
-INSTANTIATE_TEST_SUITE_P(Lengths, HardwareFileTextLength, ::testing::Values(0, 254, 255, 4094, 5000));
+INSTANTIATE_TEST_SUITE_P(Lengths, HardwareFileTextLength,
+                         ::testing::Values(0, 254, 255, 4094, 5000));
 
 struct TextRuleCase {
     std::string in;
@@ -163,8 +295,10 @@ TEST_P(DiskFirstWord, IsTheTextBeforeTheFirstBlank) {
     EXPECT_EQ(file["disks"][0]["stamp"], 0);
 }
 INSTANTIATE_TEST_SUITE_P(Disks, DiskFirstWord,
-                         ::testing::Values(TextRuleCase{"", ""}, TextRuleCase{"APPLE SSD AP0512", "APPLE"},
-                                           TextRuleCase{"single", "single"}, TextRuleCase{" leading", ""},
+                         ::testing::Values(TextRuleCase{"", ""},
+                                           TextRuleCase{"APPLE SSD AP0512", "APPLE"},
+                                           TextRuleCase{"single", "single"},
+                                           TextRuleCase{" leading", ""},
                                            TextRuleCase{"tab\tinside", "tab\tinside"}));
 
 class OsFlag : public HardwareFile, public ::testing::WithParamInterface<TextRuleCase> {};
@@ -172,12 +306,13 @@ TEST_P(OsFlag, IsZeroOnlyForExactlyZero) {
     record.systemInfo = {mac01()};
     record.systemInfo[0].osFlag = GetParam().in;
     encode();
-    EXPECT_EQ(kx::readDataFile(kxtest::readFile(dir / "out.dat"))["operatingSystem"]["osFlag"], GetParam().out);
+    EXPECT_EQ(kx::readDataFile(kxtest::readFile(dir / "out.dat"))["operatingSystem"]["osFlag"],
+              GetParam().out);
 }
 INSTANTIATE_TEST_SUITE_P(Flags, OsFlag,
-                         ::testing::Values(TextRuleCase{"0", "0"}, TextRuleCase{"", "1"}, TextRuleCase{"1", "1"},
-                                           TextRuleCase{"00", "1"}, TextRuleCase{" 0", "1"},
-                                           TextRuleCase{"yes", "1"}));
+                         ::testing::Values(TextRuleCase{"0", "0"}, TextRuleCase{"", "1"},
+                                           TextRuleCase{"1", "1"}, TextRuleCase{"00", "1"},
+                                           TextRuleCase{" 0", "1"}, TextRuleCase{"yes", "1"}));
 
 TEST_F(HardwareFile, UnwritableFileIsAnError) {
     record.systemInfo = {mac01()};

@@ -12,7 +12,10 @@ struct KxBytes {
     KxBytes& u32(uint32_t v) { return little(v, 4); }
     KxBytes& i64(int64_t v) { return little(static_cast<uint64_t>(v), 8); }
     KxBytes& count(uint32_t v) { return u32(v); }
-    KxBytes& raw(const std::string& v) { bytes += v; return *this; }
+    KxBytes& raw(const std::string& v) {
+        bytes += v;
+        return *this;
+    }
     KxBytes& text(const std::string& sjis) {
         if (sjis.size() < 255) {
             bytes += static_cast<char>(sjis.size());

@@ -42,8 +42,17 @@ inline tagWMISTRUCT fullRecord() {
     r.partitions = {{"/", 499963174912LL, 123456789012LL, 3}, {"/Volumes/Data", 1000, 10, 3}};
     r.cdDrives = {{"DVD", "/dev/sr0"}};
     r.monitors = {{"Intel UHD Graphics 630", 1536 * 1024, 2560, 1440, 32}};
-    tagWMINICSTRUCT en0{1, "Ethernet", "AA:BB:CC:DD:EE:FF", "192.168.1.10", "255.255.255.0",
-                        "192.168.1.1", "192.168.1.1", "8.8.8.8", "8.8.4.4", 1, 0};
+    tagWMINICSTRUCT en0{1,
+                        "Ethernet",
+                        "AA:BB:CC:DD:EE:FF",
+                        "192.168.1.10",
+                        "255.255.255.0",
+                        "192.168.1.1",
+                        "192.168.1.1",
+                        "8.8.8.8",
+                        "8.8.4.4",
+                        1,
+                        0};
     tagWMINICSTRUCT en1{1, "Wi-Fi", "11:22:33:44:55:66", "", "", "", "", "", "", 0, 1};
     r.nics = {en0, en1};
     r.printers = {{"p1", "p2", "p3", "p4", 77}};

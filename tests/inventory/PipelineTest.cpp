@@ -147,7 +147,8 @@ TEST_F(Pipeline, HardwareThenSoftwareFileShareHostAndUuid) {
         EXPECT_EQ((*file)["header"]["computerName"], "host1");
         EXPECT_EQ((*file)["header"]["machineUuid"], "UUID-9");
         EXPECT_EQ((*file)["header"]["agentVersion"], "1.0.0.2");
-        EXPECT_GE((*file)["header"]["startTime"].get<int64_t>(), static_cast<int64_t>(before & 0xFFFFFFFF));
+        EXPECT_GE((*file)["header"]["startTime"].get<int64_t>(),
+                  static_cast<int64_t>(before & 0xFFFFFFFF));
         EXPECT_GE((*file)["header"]["endTime"], (*file)["header"]["startTime"]);
     }
     const std::string hwName = fs::path(hardware.OutFileName()).filename().string();

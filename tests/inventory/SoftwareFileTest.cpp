@@ -32,8 +32,17 @@ protected:
 
     static KxBytes softwareHeader() {
         KxBytes b;
-        b.text("KX20").u32(10004).u32(0).text("mac01").u32(1).text("1.0.0.2").u32(1)
-            .u32(1000).u32(2000).u32(1).text("UUID-1");
+        b.text("KX20")
+            .u32(10004)
+            .u32(0)
+            .text("mac01")
+            .u32(1)
+            .text("1.0.0.2")
+            .u32(1)
+            .u32(1000)
+            .u32(2000)
+            .u32(1)
+            .text("UUID-1");
         return b;
     }
 };
@@ -44,18 +53,35 @@ TEST_F(SoftwareFile, ListFilledDirectly) {
     safari.name = "Safari";
     safari.version = "16.5";
     tagAPPLIDATASTRUCT japanese;
-    japanese.installTime = 0x100000005LL; // beyond 32 bits
+    japanese.installTime = 0x100000005LL;                   // beyond 32 bits
     japanese.name = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"; // テスト
     japanese.reservedText1 = "r1";
     japanese.reservedText2 = "r2";
     japanese.reservedNumber = -2;
     manager.List() = {safari, japanese, safari};
     const std::string expected = softwareHeader()
-        .count(3)
-        .u32(1500000000).text("Safari").texts(1).text("16.5").texts(1).u32(0)
-        .u32(5).text("\x83\x65\x83\x58\x83\x67").text("r1").texts(1).text("r2").u32(0xFFFFFFFE)
-        .u32(1500000000).text("Safari").texts(1).text("16.5").texts(1).u32(0)
-        .u32(0).trailer().bytes;
+                                     .count(3)
+                                     .u32(1500000000)
+                                     .text("Safari")
+                                     .texts(1)
+                                     .text("16.5")
+                                     .texts(1)
+                                     .u32(0)
+                                     .u32(5)
+                                     .text("\x83\x65\x83\x58\x83\x67")
+                                     .text("r1")
+                                     .texts(1)
+                                     .text("r2")
+                                     .u32(0xFFFFFFFE)
+                                     .u32(1500000000)
+                                     .text("Safari")
+                                     .texts(1)
+                                     .text("16.5")
+                                     .texts(1)
+                                     .u32(0)
+                                     .u32(0)
+                                     .trailer()
+                                     .bytes;
     EXPECT_EQ(hex(encode()), hex(expected));
 }
 
@@ -105,11 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SourceCase{"nothing", {}, {}},
                       SourceCase{"app alone: other Linux", {"app"}, {{"pkg", 1500000000}}},
                       SourceCase{"with app_install: Ubuntu", {"app", "app_install"}, {{"pkg", 0}}},
-                      SourceCase{"with hardware.xml: macOS", {"app", "app_install", "hardware.xml"}, {}},
+                      SourceCase{
+                          "with hardware.xml: macOS", {"app", "app_install", "hardware.xml"}, {}},
                       SourceCase{"markers without app", {"app_install", "hardware.xml"}, {}}));
 
-TEST_F(SoftwareFile, KindNumberIsOne) {
-    EXPECT_EQ(manager.kxFileNumber(), 1u);
-}
+TEST_F(SoftwareFile, KindNumberIsOne) { EXPECT_EQ(manager.kxFileNumber(), 1u); }
 
 } // namespace

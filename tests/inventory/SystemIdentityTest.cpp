@@ -26,7 +26,8 @@ TEST(SourceFolderName, IsTheLeafUnlessResult) {
         {"", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(identity::sourceFolderName(c.sourceDir), c.expected) << "source: \"" << c.sourceDir << '"';
+        EXPECT_EQ(identity::sourceFolderName(c.sourceDir), c.expected)
+            << "source: \"" << c.sourceDir << '"';
 }
 
 TEST(SplitHostName, LabelBeforeTheFirstDotAndTheRest) {
@@ -35,11 +36,8 @@ TEST(SplitHostName, LabelBeforeTheFirstDotAndTheRest) {
         const char* computerName;
         const char* domainName;
     } cases[] = {
-        {"mac01.example.com", "mac01", "example.com"},
-        {"host", "host", ""},
-        {"host.", "host", ""},
-        {".example.com", "", "example.com"},
-        {"", "", ""},
+        {"mac01.example.com", "mac01", "example.com"}, {"host", "host", ""}, {"host.", "host", ""},
+        {".example.com", "", "example.com"},           {"", "", ""},
     };
     for (const auto& c : cases) {
         const identity::HostName name = identity::splitHostName(c.line);

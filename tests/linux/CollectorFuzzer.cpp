@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t split = payload.find('\0');
         kxtest::writeFile(source / collector.first, payload.substr(0, split));
         kxtest::writeFile(source / collector.second,
-                                 split == std::string::npos ? "" : payload.substr(split + 1));
+                          split == std::string::npos ? "" : payload.substr(split + 1));
     }
     collector.run(source.string());
     return 0;

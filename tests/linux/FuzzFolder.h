@@ -9,11 +9,13 @@ namespace linuxtest {
 inline boost::filesystem::path fuzzTempRoot() {
     boost::system::error_code ec;
     const boost::filesystem::path shm("/dev/shm");
-    return boost::filesystem::is_directory(shm, ec) ? shm : boost::filesystem::temp_directory_path();
+    return boost::filesystem::is_directory(shm, ec) ? shm
+                                                    : boost::filesystem::temp_directory_path();
 }
 
 struct FuzzFolder {
-    boost::filesystem::path root = fuzzTempRoot() / boost::filesystem::unique_path("kx-linux-fuzz-%%%%-%%%%-%%%%");
+    boost::filesystem::path root =
+        fuzzTempRoot() / boost::filesystem::unique_path("kx-linux-fuzz-%%%%-%%%%-%%%%");
     FuzzFolder() { boost::filesystem::create_directories(root); }
     ~FuzzFolder() {
         boost::system::error_code ec;

@@ -18,10 +18,13 @@ namespace linuxtest {
 namespace fs = boost::filesystem;
 
 // The real outputs of real machines, kept in tests/samples.
-inline fs::path linuxSample(const std::string& relative) { return fs::path(KX_SAMPLES_DIR) / "linux" / relative; }
+inline fs::path linuxSample(const std::string& relative) {
+    return fs::path(KX_SAMPLES_DIR) / "linux" / relative;
+}
 
 // A test whose sample is missing fails rather than passing unseen.
-#define REQUIRE_SAMPLE(sample) ASSERT_TRUE(boost::filesystem::exists(sample)) << "sample not found: " << (sample)
+#define REQUIRE_SAMPLE(sample)                                                                     \
+    ASSERT_TRUE(boost::filesystem::exists(sample)) << "sample not found: " << (sample)
 
 using kxtest::OpenHWManager;
 using kxtest::OpenSWManager;

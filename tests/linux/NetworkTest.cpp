@@ -12,7 +12,8 @@ namespace {
 using namespace linuxtest;
 
 tagWMINICSTRUCT onlyAdapter(const std::string& ipText, const std::string& nicText = "") {
-    const tagWMISTRUCT record = collect({{"nic_eth0", nicText}, {"ip_eth0", ipText}}, &OpenHWManager::loadNicInfo);
+    const tagWMISTRUCT record =
+        collect({{"nic_eth0", nicText}, {"ip_eth0", ipText}}, &OpenHWManager::loadNicInfo);
     EXPECT_EQ(record.nics.size(), 1u);
     return record.nics.empty() ? tagWMINICSTRUCT() : record.nics.front();
 }
@@ -22,15 +23,18 @@ TEST(LinuxNetwork, DescriptionFromVendorAndModel) {
                               "ID_MODEL_FROM_DATABASE=Ethernet Connection I219-LM\n")
                   .description,
               "Intel Corporation Ethernet Connection I219-LM (eth0)");
-    EXPECT_EQ(onlyAdapter("", "ID_MODEL_FROM_DATABASE=virtio\nID_MODEL_FROM_DATABASE=Virtio network device\n")
-                  .description,
-              "Virtio network device (eth0)")
+    EXPECT_EQ(
+        onlyAdapter("",
+                    "ID_MODEL_FROM_DATABASE=virtio\nID_MODEL_FROM_DATABASE=Virtio network device\n")
+            .description,
+        "Virtio network device (eth0)")
         << "the later line wins";
     EXPECT_EQ(onlyAdapter("", "").description, "(eth0)");
 }
 
 TEST(LinuxNetwork, EveryAdapterIsUpAndOnlyAddressFieldsFilled) {
-    const tagWMINICSTRUCT nic = onlyAdapter("inet 192.168.1.10/24 brd 192.168.1.255 scope global eth0\n");
+    const tagWMINICSTRUCT nic =
+        onlyAdapter("inet 192.168.1.10/24 brd 192.168.1.255 scope global eth0\n");
     EXPECT_EQ(nic.adapterState, 1u);
     EXPECT_EQ(nic.defaultGateway + nic.dhcpServer + nic.dnsServer1 + nic.dnsServer2, "");
     EXPECT_EQ(nic.dhcpEnabled, 0u);
@@ -58,7 +62,8 @@ const AddressCase kAddressCases[] = {
      "eth0      Link encap:Ethernet  HWaddr 00:16:CB:A6:D4:3A  \n"
      "          inet addr:100.100.106.200  Bcast:100.100.106.255  Mask:255.255.255.0\n"
      "          inet6 addr: fe80::216:cbff:fea6:d43a/64 Scope:Link\n",
-     "00:16:CB:A6:D4:3A", "", ""}, // two blanks between the address parts: no match (see the next case)
+     "00:16:CB:A6:D4:3A", "",
+     ""}, // two blanks between the address parts: no match (see the next case)
     {"IfconfigOldFormSingleBlanks",
      "eth0 Link encap:Ethernet HWaddr 00:16:CB:A6:D4:3A\n"
      "inet addr:100.100.106.200 Bcast:100.100.106.255 Mask:255.255.255.0\n",
@@ -70,11 +75,13 @@ const AddressCase kAddressCases[] = {
      "ether 00:21:cc:4b:29:7d txqueuelen 1000 (Ethernet)\n",
      "00:21:cc:4b:29:7d", "10.0.0.5", "255.255.0.0"},
     {"LastAddressLineWins",
-     "inet 10.16.119.155/20 scope global dynamic ens160\ninet 10.16.127.70/16 scope global secondary ens160\n",
+     "inet 10.16.119.155/20 scope global dynamic ens160\ninet 10.16.127.70/16 scope global "
+     "secondary ens160\n",
      "", "10.16.127.70", "255.255.0.0"},
     {"InetAddrWithoutBcastClearsAddress",
      "inet 10.0.0.5/8 scope global\ninet addr:127.0.0.1 Mask:255.0.0.0\n", "", "", ""},
-    {"EtherWithoutTrailingBlankClearsMac", "HWaddr aa:bb:cc:dd:ee:ff\nlink/ether 00:11:22:33:44:55\n", "", "", ""},
+    {"EtherWithoutTrailingBlankClearsMac",
+     "HWaddr aa:bb:cc:dd:ee:ff\nlink/ether 00:11:22:33:44:55\n", "", "", ""},
     {"HWaddrAtLineEndGivesEmptyMac", "eth0 Link encap:Ethernet HWaddr\n", "", "", ""},
     {"HWaddrWithOneCharacter", "HWaddr x\n", "x", "", ""},
     {"Inet6Ignored", "inet6 2001:db8::1/64 scope global \n", "", "", ""},
@@ -108,18 +115,23 @@ struct ConfigurationCase {
 void PrintTo(const ConfigurationCase& c, std::ostream* out) { *out << c.what; }
 
 const ConfigurationCase kConfigurationCases[] = {
-    {"Complete", "GATEWAY=10.0.0.1\nDNS=10.0.0.53\nDNS=2001:db8::53\nDHCP=1\nDHCP_SERVER=10.0.0.2\nWIRELESS=1\n",
+    {"Complete",
+     "GATEWAY=10.0.0.1\nDNS=10.0.0.53\nDNS=2001:db8::53\nDHCP=1\nDHCP_SERVER=10.0.0.2\nWIRELESS="
+     "1\n",
      "10.0.0.1", "10.0.0.53", "2001:db8::53", 1, "10.0.0.2", 1},
-    {"StaticWired", "GATEWAY=192.0.2.1\nDNS=10.255.255.53\nDHCP=0\nWIRELESS=0\n", "192.0.2.1", "10.255.255.53", "",
-     0, "", 0},
+    {"StaticWired", "GATEWAY=192.0.2.1\nDNS=10.255.255.53\nDHCP=0\nWIRELESS=0\n", "192.0.2.1",
+     "10.255.255.53", "", 0, "", 0},
     {"FirstTwoDistinctServersAndFirstGateway",
-     "GATEWAY=10.0.0.1\nGATEWAY=10.0.0.254\nDNS=10.0.0.53\nDNS=10.0.0.53\nDNS=10.0.0.54\nDNS=10.0.0.55\n",
+     "GATEWAY=10.0.0.1\nGATEWAY=10.0.0.254\nDNS=10.0.0.53\nDNS=10.0.0.53\nDNS=10.0.0.54\nDNS=10.0."
+     "0.55\n",
      "10.0.0.1", "10.0.0.53", "10.0.0.54", 0, "", 0},
     {"DhcpWithoutKnownServer", "DHCP=1\nDHCP_SERVER=\n", "", "", "", 1, "", 0},
-    {"CarriageReturnsAndEmptyValues", "GATEWAY=\r\nGATEWAY=10.0.0.1\r\nDNS=\nDHCP=1\r\nWIRELESS=1\r\n", "10.0.0.1",
-     "", "", 1, "", 1},
+    {"CarriageReturnsAndEmptyValues",
+     "GATEWAY=\r\nGATEWAY=10.0.0.1\r\nDNS=\nDHCP=1\r\nWIRELESS=1\r\n", "10.0.0.1", "", "", 1, "",
+     1},
     {"OnlyOneMeansYes", "DHCP=yes\nWIRELESS=true\n", "", "", "", 0, "", 0},
-    {"UnknownKeysAndLinesIgnored", "# comment\nMTU=1500\ngateway=10.0.0.1\nGATEWAY\n", "", "", "", 0, "", 0},
+    {"UnknownKeysAndLinesIgnored", "# comment\nMTU=1500\ngateway=10.0.0.1\nGATEWAY\n", "", "", "",
+     0, "", 0},
     {"MissingFile", "", "", "", "", 0, "", 0},
 };
 
@@ -147,25 +159,28 @@ INSTANTIATE_TEST_SUITE_P(LinuxNetwork, Configuration, ::testing::ValuesIn(kConfi
 
 TEST(LinuxNetwork, MaskFromPrefixLengthShiftsModulo32) {
     const std::pair<std::string, std::string> cases[] = {
-        {"24", "255.255.255.0"}, {"8", "255.0.0.0"},    {"31", "255.255.255.254"},
-        {"1", "128.0.0.0"},      {"32", "255.255.255.255"}, {"0", "255.255.255.255"},
-        {"x", "255.255.255.255"}, {"33", "128.0.0.0"},  {"-8", "255.255.255.0"},
-        {"-2147483648", "255.255.255.255"},
+        {"24", "255.255.255.0"},   {"8", "255.0.0.0"},
+        {"31", "255.255.255.254"}, {"1", "128.0.0.0"},
+        {"32", "255.255.255.255"}, {"0", "255.255.255.255"},
+        {"x", "255.255.255.255"},  {"33", "128.0.0.0"},
+        {"-8", "255.255.255.0"},   {"-2147483648", "255.255.255.255"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(onlyAdapter("inet 10.1.2.3/" + c.first + " scope global\n").subnetMask, c.second) << c.first;
+        EXPECT_EQ(onlyAdapter("inet 10.1.2.3/" + c.first + " scope global\n").subnetMask, c.second)
+            << c.first;
 }
 
 TEST(LinuxNetwork, InterfacesInNameOrderFromNicEntries) {
-    const tagWMISTRUCT record = collect({{"nic_wlan0", ""},
-                                         {"nic_eth1", ""},
-                                         {"nic_eth0", ""},
-                                         {"ip_eth0", "inet 10.0.0.1/8 x\n"},
-                                         {"ip_lo", "inet 127.0.0.1/8 x\n"}, // no "nic_lo": not listed
-                                         {"nic", ""},                      // too short to name one
-                                         {"nic_", ""},
-                                         {"nics", ""}},
-                                        &OpenHWManager::loadNicInfo);
+    const tagWMISTRUCT record =
+        collect({{"nic_wlan0", ""},
+                 {"nic_eth1", ""},
+                 {"nic_eth0", ""},
+                 {"ip_eth0", "inet 10.0.0.1/8 x\n"},
+                 {"ip_lo", "inet 127.0.0.1/8 x\n"}, // no "nic_lo": not listed
+                 {"nic", ""},                       // too short to name one
+                 {"nic_", ""},
+                 {"nics", ""}},
+                &OpenHWManager::loadNicInfo);
     std::vector<std::string> descriptions;
     for (const tagWMINICSTRUCT& nic : record.nics)
         descriptions.push_back(nic.description);

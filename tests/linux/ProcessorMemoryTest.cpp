@@ -11,8 +11,8 @@ namespace {
 using namespace linuxtest;
 
 // One /proc/cpuinfo block; a negative package or core count leaves its line out.
-std::string logicalProcessor(int number, int package, const std::string& name, const std::string& mhz,
-                             int cores) {
+std::string logicalProcessor(int number, int package, const std::string& name,
+                             const std::string& mhz, int cores) {
     std::string block = "processor\t: " + std::to_string(number) + "\n";
     if (!name.empty())
         block += "model name\t: " + name + "\n";
@@ -55,14 +55,19 @@ struct CpuCase {
 
 const CpuCase kCpuCases[] = {
     {"EightThreadsOnePackage", processors({0, 0, 0, 0, 0, 0, 0, 0}), {{"Xeon 0", 2400, 4}}},
-    {"TwoPackagesInOrder", processors({0, 0, 0, 0, 1, 1, 1, 1}), {{"Xeon 0", 2400, 4}, {"Xeon 4", 2400, 4}}},
-    {"TwoPackagesInterleaved", processors({0, 1, 0, 1}), {{"Xeon 0", 2400, 4}, {"Xeon 1", 2400, 4}}},
+    {"TwoPackagesInOrder",
+     processors({0, 0, 0, 0, 1, 1, 1, 1}),
+     {{"Xeon 0", 2400, 4}, {"Xeon 4", 2400, 4}}},
+    {"TwoPackagesInterleaved",
+     processors({0, 1, 0, 1}),
+     {{"Xeon 0", 2400, 4}, {"Xeon 1", 2400, 4}}},
     {"NoPhysicalIdIsOnePackage", processors({-1, -1, -1}), {{"Xeon 0", 2400, 4}}},
     {"NoModelNameNoEntry", processors({0, 0}, ""), {}},
     {"FractionalClockCut", processors({0}, "Xeon", "1999.998"), {{"Xeon 0", 1999, 4}}},
     {"NoClockOrCoresLines", processors({0}, "ARMv7", "", -1), {{"ARMv7 0", 0, 1}}},
     {"PackageWithoutNameAtItsPosition",
-     logicalProcessor(0, 0, "Xeon", "2400", 4) + logicalProcessor(1, 1, "", "2400", 4), {{"Xeon", 2400, 4}}},
+     logicalProcessor(0, 0, "Xeon", "2400", 4) + logicalProcessor(1, 1, "", "2400", 4),
+     {{"Xeon", 2400, 4}}},
     {"LinesWithoutColonIgnored", "model name Xeon\nmodel name: Opteron\n", {{"Opteron", 0, 1}}},
     {"CarriageReturnsTrimmed", "model name\t: Xeon\r\ncpu MHz\t: 2400.0\r\n", {{"Xeon", 2400, 1}}},
     {"EmptyFile", "", {}},

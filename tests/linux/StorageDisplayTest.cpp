@@ -13,7 +13,8 @@ using namespace linuxtest;
 
 std::string device(const std::string& type, const std::string& model, const std::string& size,
                    const std::string& kernelName) {
-    return "TYPE=\"" + type + "\" MODEL=\"" + model + "\" SIZE=\"" + size + "\" KNAME=\"" + kernelName + "\"";
+    return "TYPE=\"" + type + "\" MODEL=\"" + model + "\" SIZE=\"" + size + "\" KNAME=\"" +
+           kernelName + "\"";
 }
 
 TEST(LinuxDisks, DisksAndOpticalDrivesByType) {
@@ -32,7 +33,8 @@ TEST(LinuxDisks, DisksAndOpticalDrivesByType) {
     EXPECT_EQ(record.disks[0].sizeBytes, 500107862016);
     EXPECT_EQ(record.disks[0].partitionCount, 1u);
     EXPECT_EQ(record.disks[0].reserved, 0u);
-    EXPECT_EQ(record.disks[0].diskText1 + record.disks[0].diskText2 + record.disks[0].diskText3, "");
+    EXPECT_EQ(record.disks[0].diskText1 + record.disks[0].diskText2 + record.disks[0].diskText3,
+              "");
     EXPECT_EQ(record.disks[1].name, "WDC WD1600JS-75N");
     EXPECT_EQ(record.disks[1].sizeBytes, 465) << "465.8G read as a number";
     EXPECT_EQ(record.disks[2].name, "Windows Line");
@@ -45,9 +47,10 @@ TEST(LinuxDisks, DisksAndOpticalDrivesByType) {
 
 // A disk is never nameless: without a model (an older script's virtual disk) its kernel name.
 TEST(LinuxDisks, DiskWithoutModelIsNamedByItsKernelName) {
-    const tagWMISTRUCT record = collect({{"physical_disk", device("disk", "", "274877906944", "vda") + "\n" +
-                                                               device("rom", "", "1", "sr0") + "\n"}},
-                                        &OpenHWManager::loadDiskInfo);
+    const tagWMISTRUCT record =
+        collect({{"physical_disk", device("disk", "", "274877906944", "vda") + "\n" +
+                                       device("rom", "", "1", "sr0") + "\n"}},
+                &OpenHWManager::loadDiskInfo);
     ASSERT_EQ(record.disks.size(), 1u);
     EXPECT_EQ(record.disks[0].name, "vda");
     ASSERT_EQ(record.cdDrives.size(), 1u);
@@ -61,8 +64,8 @@ TEST(LinuxDisks, OverlongLineIsSkippedQuickly) {
         crafted += "\" MODEL=\"\" SIZE=\"";
     const auto started = std::chrono::steady_clock::now();
     const tagWMISTRUCT record = collect(
-        {{"physical_disk", device("disk", std::string(100000, 'M'), "1", "sda") + "\n" + crafted + "\n" +
-                               device("disk", "Short", "2", "sdb") + "\n"}},
+        {{"physical_disk", device("disk", std::string(100000, 'M'), "1", "sda") + "\n" + crafted +
+                               "\n" + device("disk", "Short", "2", "sdb") + "\n"}},
         &OpenHWManager::loadDiskInfo);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     ASSERT_EQ(record.disks.size(), 1u);
@@ -86,10 +89,10 @@ TEST(LinuxVolumes, SevenSingleBlankFieldsAfterTheHeading) {
     const tagWMISTRUCT record = collect(
         {{"logical_disk", "/ ext4 999 1 2 3% /dev/heading-is-skipped\n"
                           "/ ext4 12694495232 5203902464 6845734912 44% /dev/sda5\n"
-                          "/home  ext4 1 2 3 4% /dev/sda7\n"             // two blanks: eight fields
-                          "/boot ext4 500 100 400 20%\n"                 // six fields
-                          "/srv ext4 1 2 3 4% /dev/sdb1 extra\n"         // eight fields
-                          "/media/usb vfat n/a 0 x 0% /dev/sdc1\r\n"     // not numbers; CR in field 7
+                          "/home  ext4 1 2 3 4% /dev/sda7\n"         // two blanks: eight fields
+                          "/boot ext4 500 100 400 20%\n"             // six fields
+                          "/srv ext4 1 2 3 4% /dev/sdb1 extra\n"     // eight fields
+                          "/media/usb vfat n/a 0 x 0% /dev/sdc1\r\n" // not numbers; CR in field 7
                           "\n"}},
         &OpenHWManager::loadPartitionInfo);
     std::vector<Volume> volumes;
@@ -102,8 +105,9 @@ TEST(LinuxVolumes, SevenSingleBlankFieldsAfterTheHeading) {
 }
 
 TEST(LinuxVolumes, HeadingAloneOrNoFileGivesNone) {
-    EXPECT_TRUE(collect({{"logical_disk", "/ ext4 1 2 3 4% /dev/sda1"}}, &OpenHWManager::loadPartitionInfo)
-                    .partitions.empty());
+    EXPECT_TRUE(
+        collect({{"logical_disk", "/ ext4 1 2 3 4% /dev/sda1"}}, &OpenHWManager::loadPartitionInfo)
+            .partitions.empty());
     EXPECT_TRUE(collect({}, &OpenHWManager::loadPartitionInfo).partitions.empty());
 }
 
@@ -119,10 +123,16 @@ const VideoCase kVideoCases[] = {
     {"AdapterAfterBusAddress",
      "00:02.0 VGA compatible controller: Intel Corporation HD Graphics 620 (rev 02)\n",
      {"Intel Corporation HD Graphics 620 (rev 02)"}},
-    {"OnlyFirstLineCounts", "00:1f.3 Audio device Intel\n00:02.0 VGA compatible controller: Intel\n", {}},
+    {"OnlyFirstLineCounts",
+     "00:1f.3 Audio device Intel\n00:02.0 VGA compatible controller: Intel\n",
+     {}},
     {"ColonRightAtIndexEight", "01:00.0 :Radeon\n", {"Radeon"}},
-    {"LeadingBlanksTrimmedFirst", "   00:02.0 VGA: Cirrus Logic GD 5446  \n", {"Cirrus Logic GD 5446"}},
-    {"DomainBusAddress", "0000:01:00.0 VGA compatible controller: NVIDIA GP107\n", {"NVIDIA GP107"}},
+    {"LeadingBlanksTrimmedFirst",
+     "   00:02.0 VGA: Cirrus Logic GD 5446  \n",
+     {"Cirrus Logic GD 5446"}},
+    {"DomainBusAddress",
+     "0000:01:00.0 VGA compatible controller: NVIDIA GP107\n",
+     {"NVIDIA GP107"}},
     {"ColonOnlyInBusAddress", "00:02.0 VGA compatible controller\n", {}},
     {"ShortLine", "00:02\n", {}},
     {"EmptyFile", "", {}},

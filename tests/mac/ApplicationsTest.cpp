@@ -25,9 +25,12 @@ protected:
     }
     static std::string tag(const std::string& serial) {
         return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-               "<swid:software_identification_tag xmlns:swid=\"http://standards.iso.org/iso/19770/-2/2008/schema.xsd\">\n"
+               "<swid:software_identification_tag "
+               "xmlns:swid=\"http://standards.iso.org/iso/19770/-2/2008/schema.xsd\">\n"
                "  <swid:product_title>Acrobat DC</swid:product_title>\n"
-               "  <swid:serial_number>" + serial + "</swid:serial_number>\n"
+               "  <swid:serial_number>" +
+               serial +
+               "</swid:serial_number>\n"
                "</swid:software_identification_tag>\n";
     }
 
@@ -48,17 +51,22 @@ TEST_F(Applications, RealListsGiveEveryNamedApplication) {
         size_t count;
         std::vector<std::pair<size_t, std::string>> spot; // position → record
     } cases[] = {
-        {"applications/glpi-10.8-fr-SPApplicationsDataType.xml", 291,
+        {"applications/glpi-10.8-fr-SPApplicationsDataType.xml",
+         291,
          {{0, "1246083529 | Programme d\xE2\x80\x99installation | 4.0"},
-          {1, "1245301317 | Utilitaire d\xE2\x80\x99" "archive | 10.6"},
+          {1, "1245301317 | Utilitaire d\xE2\x80\x99"
+              "archive | 10.6"},
           {34, "1376485701 | autosetup | "},
           {290, "1242710886 | Aide-m\xC3\xA9moire | 7.0"}}},
-        {"applications/glpi-macOS14-AppleSilicon-fr-SPApplicationsDataType.xml", 362,
-         {{0, "1711001603 | Programme d\xE2\x80\x99installation d\xE2\x80\x99" "apps iOS | 1.0"},
+        {"applications/glpi-macOS14-AppleSilicon-fr-SPApplicationsDataType.xml",
+         362,
+         {{0, "1711001603 | Programme d\xE2\x80\x99installation d\xE2\x80\x99"
+              "apps iOS | 1.0"},
           {284, "1713183835 | Adobe Acrobat Reader | 24.002.20687"},
           {351, "1708933232 | Adobe Acrobat Updater | 1 . 2 . 2"},
           {361, "1711579390 | Microsoft Defender | 101.24010.0017"}}},
-        {"applications/ohai-10.7.5-MacBookPro8-2-SPApplicationsDataType-mini.xml", 596,
+        {"applications/ohai-10.7.5-MacBookPro8-2-SPApplicationsDataType-mini.xml",
+         596,
          {{0, "1352247054 | VMware Fusion | 5.0.2"},
           {1, "1342224438 | Sublime Text 2 | Version 2.0.1, Build 2217"},
           {130, "1354325121 | fe | "},
@@ -80,17 +88,19 @@ TEST_F(Applications, OnlyNamedDictionariesWithTheirOwnValues) {
     const Lines list = load(report({
         app({entry("_name", str("Safari")), entry("version", str("17.4")),
              entry("lastModified", date("2024-03-21T06:13:23Z")), entry("info", str("ignored"))}),
-        app({entry("version", str("1.0")), entry("lastModified", date("2020-01-01T00:00:00Z"))}), // no name
-        app({entry("_name", str("")), entry("version", str("1.0"))}),                             // empty name
-        str("Not an application"),
-        array({app({entry("_name", str("Nested"))})}),
+        app({entry("version", str("1.0")),
+             entry("lastModified", date("2020-01-01T00:00:00Z"))}),   // no name
+        app({entry("_name", str("")), entry("version", str("1.0"))}), // empty name
+        str("Not an application"), array({app({entry("_name", str("Nested"))})}),
         app({entry("_name", str("Notes"))}), // no date after one with a date: 0
         app({entry("_name", integer(42)), entry("version", str("2.0"))}),
-        app({entry("_name", str("Typed")), entry("version", integer(3)), entry("lastModified", str("2024-03-21"))}),
+        app({entry("_name", str("Typed")), entry("version", integer(3)),
+             entry("lastModified", str("2024-03-21"))}),
         app({entry("_name", str("Safari")), entry("version", str("17.4")),
              entry("lastModified", date("2024-03-21T06:13:23Z"))}), // duplicate kept
-        app({entry("_name", str("\xF0\xA0\xAE\xB7\xE7\x94\xB0\xE3\x81\x95\xE3\x82\x93")), // 𠮷田さん
-             entry("version", str("\xE2\x85\xA0"))}),                                         // Ⅰ
+        app({entry("_name",
+                   str("\xF0\xA0\xAE\xB7\xE7\x94\xB0\xE3\x81\x95\xE3\x82\x93")), // 𠮷田さん
+             entry("version", str("\xE2\x85\xA0"))}),                            // Ⅰ
     }));
     EXPECT_EQ(list, (Lines{
                         "1711001603 | Safari | 17.4",
@@ -127,11 +137,19 @@ TEST_F(Applications, AcrobatNamedByItsEdition) {
         const char* name;
     } cases[] = {
         {"no tag folder", {}, "Adobe Acrobat Standard"},
-        {"professional serial", {{kAcrobatTag, tag("970712345678901234567890")}}, "Adobe Acrobat Pro"},
-        {"standard serial", {{kAcrobatTag, tag("106512345678901234567890")}}, "Adobe Acrobat Standard"},
-        {"9707 not at the start", {{kAcrobatTag, tag("109707345678901234567890")}}, "Adobe Acrobat Standard"},
+        {"professional serial",
+         {{kAcrobatTag, tag("970712345678901234567890")}},
+         "Adobe Acrobat Pro"},
+        {"standard serial",
+         {{kAcrobatTag, tag("106512345678901234567890")}},
+         "Adobe Acrobat Standard"},
+        {"9707 not at the start",
+         {{kAcrobatTag, tag("109707345678901234567890")}},
+         "Adobe Acrobat Standard"},
         {"empty serial", {{kAcrobatTag, tag("")}}, "Adobe Acrobat Standard"},
-        {"in a sub-folder", {{"Acrobat DC/" + kAcrobatTag, tag("970700000000000000000000")}}, "Adobe Acrobat Pro"},
+        {"in a sub-folder",
+         {{"Acrobat DC/" + kAcrobatTag, tag("970700000000000000000000")}},
+         "Adobe Acrobat Pro"},
         {"malformed tag file passed over",
          {{"regid.1986-12.com.adobe_V7{}AcrobatA.swidtag", "<swid:serial_number>9707"},
           {"regid.1986-12.com.adobe_V7{}AcrobatB.swidtag", tag("970711111111111111111111")}},
@@ -141,7 +159,8 @@ TEST_F(Applications, AcrobatNamedByItsEdition) {
           {"regid.1986-12.com.adobe_V7{}AcrobatB.swidtag", tag("970711111111111111111111")}},
          "Adobe Acrobat Pro"},
         {"serial not under the root",
-         {{kAcrobatTag, "<tag><entitlement><swid:serial_number>9707</swid:serial_number></entitlement></tag>"}},
+         {{kAcrobatTag,
+           "<tag><entitlement><swid:serial_number>9707</swid:serial_number></entitlement></tag>"}},
          "Adobe Acrobat Standard"},
         {"other products' tags",
          {{"regid.1986-12.com.adobe_V7{}Photoshop-24.swidtag", tag("970711111111111111111111")},
@@ -150,16 +169,17 @@ TEST_F(Applications, AcrobatNamedByItsEdition) {
          "Adobe Acrobat Standard"},
         {"a folder named like the tag", {{kAcrobatTag + "/readme", "x"}}, "Adobe Acrobat Standard"},
     };
-    const std::string list = report({app({entry("_name", str("Adobe Acrobat")), entry("version", str("24.1"))}),
-                                     app({entry("_name", str("Adobe Acrobat Reader"))}),
-                                     app({entry("_name", str("adobe acrobat"))})});
+    const std::string list =
+        report({app({entry("_name", str("Adobe Acrobat")), entry("version", str("24.1"))}),
+                app({entry("_name", str("Adobe Acrobat Reader"))}),
+                app({entry("_name", str("adobe acrobat"))})});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.situation);
         fs::remove_all(tags);
         for (const auto& file : c.files)
             tagFile(file.first, file.second);
-        EXPECT_EQ(load(list), (Lines{std::string("0 | ") + c.name + " | 24.1", "0 | Adobe Acrobat Reader | ",
-                                     "0 | adobe acrobat | "}));
+        EXPECT_EQ(load(list), (Lines{std::string("0 | ") + c.name + " | 24.1",
+                                     "0 | Adobe Acrobat Reader | ", "0 | adobe acrobat | "}));
     }
 }
 

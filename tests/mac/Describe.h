@@ -10,13 +10,15 @@
 namespace mactest {
 
 inline std::string describe(const tagWMICPUSTRUCT& e) {
-    return e.name + " | " + std::to_string(e.clockMhz) + " MHz | " + std::to_string(e.cores) + " cores";
+    return e.name + " | " + std::to_string(e.clockMhz) + " MHz | " + std::to_string(e.cores) +
+           " cores";
 }
 inline std::string describe(const tagMEMORYSLOT& e) {
     return e.name + " | " + std::to_string(e.sizeKb) + " KB";
 }
 inline std::string describe(const tagWMIDISKSTRUCT& e) {
-    return e.name + " | " + std::to_string(e.sizeBytes) + " B | " + std::to_string(e.partitionCount) + " volumes";
+    return e.name + " | " + std::to_string(e.sizeBytes) + " B | " +
+           std::to_string(e.partitionCount) + " volumes";
 }
 inline std::string describe(const tagWMIPATSTRUCT& e) {
     return e.name + " | " + std::to_string(e.sizeBytes) + " B | " + std::to_string(e.freeBytes) +
@@ -27,9 +29,10 @@ inline std::string describe(const tagMONITORSTRUCT& e) {
            std::to_string(e.height) + " | " + std::to_string(e.colorDepth) + " bit";
 }
 inline std::string describe(const tagWMINICSTRUCT& e) {
-    return std::to_string(e.adapterState) + " | " + e.description + " | " + e.macAddress + " | " + e.ipAddress +
-           " | " + e.subnetMask + " | " + e.defaultGateway + " | " + e.dhcpServer + " | " + e.dnsServer1 + " | " +
-           e.dnsServer2 + " | dhcp " + std::to_string(e.dhcpEnabled) + " | wireless " + std::to_string(e.wireless);
+    return std::to_string(e.adapterState) + " | " + e.description + " | " + e.macAddress + " | " +
+           e.ipAddress + " | " + e.subnetMask + " | " + e.defaultGateway + " | " + e.dhcpServer +
+           " | " + e.dnsServer1 + " | " + e.dnsServer2 + " | dhcp " +
+           std::to_string(e.dhcpEnabled) + " | wireless " + std::to_string(e.wireless);
 }
 inline std::string describe(const tagAPPLIDATASTRUCT& e) {
     return std::to_string(e.installTime) + " | " + e.name + " | " + e.version;

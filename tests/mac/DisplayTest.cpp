@@ -22,21 +22,29 @@ TEST(DisplayReport, RealReportsOfEveryEra) {
         // Each adapter's display ends in "Pixel Depth" (macOS 10.6 to 10.13).
         {"displays/glpi-10.6.5-RadeonHD5770-two-displays-SPDisplaysDataType.txt",
          {"ATI Radeon HD 5770 | 1048576 KB | 1920x1080 | 32 bit"}},
-        {"displays/glpi-GeForceGT730-SPDisplaysDataType.txt", {"Asus GeForce GT 730 | 1048576 KB | 1920x1080 | 32 bit"}},
+        {"displays/glpi-GeForceGT730-SPDisplaysDataType.txt",
+         {"Asus GeForce GT 730 | 1048576 KB | 1920x1080 | 32 bit"}},
         {"displays/glpi-10.6-Macmini-GeForce9400-full-text-report.txt",
          {"NVIDIA GeForce 9400 | 262144 KB | 1920x1080 | 32 bit"}},
-        {"displays/glpi-10.6-iMac-RadeonHD2600-full-text-report.txt", {"ATI,RadeonHD2600 | 262144 KB | 1920x1200 | 32 bit"}},
-        {"displays/glpi-10.6.6-MacBook-GMA950-full-text-report.txt", {"GMA 950 | 65536 KB | 1280x800 | 32 bit"}},
+        {"displays/glpi-10.6-iMac-RadeonHD2600-full-text-report.txt",
+         {"ATI,RadeonHD2600 | 262144 KB | 1920x1200 | 32 bit"}},
+        {"displays/glpi-10.6.6-MacBook-GMA950-full-text-report.txt",
+         {"GMA 950 | 65536 KB | 1280x800 | 32 bit"}},
         // PowerPC era: "Depth: 32-bit Color".
-        {"displays/glpi-10.4-PowerPC-GeForce6600-full-text-report.txt", {"GeForce 6600 | 262144 KB | 1360x768 | 32 bit"}},
-        {"displays/glpi-10.5-PowerPC-GeForce6600-full-text-report.txt", {"GeForce 6600 | 262144 KB | 1680x1050 | 32 bit"}},
+        {"displays/glpi-10.4-PowerPC-GeForce6600-full-text-report.txt",
+         {"GeForce 6600 | 262144 KB | 1360x768 | 32 bit"}},
+        {"displays/glpi-10.5-PowerPC-GeForce6600-full-text-report.txt",
+         {"GeForce 6600 | 262144 KB | 1680x1050 | 32 bit"}},
         // macOS 10.14 and later: "Framebuffer Depth", VRAM in GB, adapters without a display.
         {"displays/glpi-10.14-Intel530-RadeonPro450-SPDisplaysDataType.txt",
-         {"Intel HD Graphics 530 | 1572864 KB | 2880x1800 | 24 bit", "AMD Radeon Pro 450 | 2097152 KB | 0x0 | 0 bit"}},
+         {"Intel HD Graphics 530 | 1572864 KB | 2880x1800 | 24 bit",
+          "AMD Radeon Pro 450 | 2097152 KB | 0x0 | 0 bit"}},
         {"displays/glpi-Intel530-RadeonPro450-display-on-second-gpu-SPDisplaysDataType.txt",
-         {"Intel HD Graphics 530 | 1572864 KB | 0x0 | 0 bit", "AMD Radeon Pro 450 | 2097152 KB | 2880x1800 | 24 bit"}},
+         {"Intel HD Graphics 530 | 1572864 KB | 0x0 | 0 bit",
+          "AMD Radeon Pro 450 | 2097152 KB | 2880x1800 | 24 bit"}},
         // Apple Silicon: neither VRAM nor depth.
-        {"displays/glpi-11.2.3-M1-MacBookAir-full-text-report.txt", {"Apple M1 | 0 KB | 2560x1600 | 0 bit"}},
+        {"displays/glpi-11.2.3-M1-MacBookAir-full-text-report.txt",
+         {"Apple M1 | 0 KB | 2560x1600 | 0 bit"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sample);
@@ -99,8 +107,9 @@ TEST(DisplayReport, VideoFileOfTheSourceFolder) {
     hw.loadVgaInfo_mac(record);
     EXPECT_TRUE(record.monitors.empty());
 
-    writeFile(source / "video", "Graphics/Displays:\n\n    Apple M1:\n\n      Chipset Model: Apple M1\n"
-                                "      Displays:\n        Color LCD:\n          Resolution: 2560 x 1600 Retina\n");
+    writeFile(source / "video",
+              "Graphics/Displays:\n\n    Apple M1:\n\n      Chipset Model: Apple M1\n"
+              "      Displays:\n        Color LCD:\n          Resolution: 2560 x 1600 Retina\n");
     hw.loadVgaInfo_mac(record);
     EXPECT_EQ(describe(record.monitors), Lines{"Apple M1 | 0 KB | 2560x1600 | 0 bit"});
 }

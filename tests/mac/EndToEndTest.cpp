@@ -27,19 +27,28 @@ const std::pair<const char*, const char*> kSamples[] = {
     {"video", "displays/glpi-10.14-Intel530-RadeonPro450-SPDisplaysDataType.txt"},
     {"app", "applications/glpi-macOS14-AppleSilicon-fr-SPApplicationsDataType.xml"},
 };
-const char* const kPropertyLists[] = {"hardware.xml", "mem.xml", "physical_disk.xml", "nvme_disk.xml",
-                                      "pata_disk.xml", "logical_disk.xml", "nics", "app"};
+const char* const kPropertyLists[] = {"hardware.xml",
+                                      "mem.xml",
+                                      "physical_disk.xml",
+                                      "nvme_disk.xml",
+                                      "pata_disk.xml",
+                                      "logical_disk.xml",
+                                      "nics",
+                                      "app"};
 
 std::string networkReport() {
     return report({
         dict({entry("_name", str("Wi-Fi")), entry("type", str("AirPort")),
-              entry("IPv4", dict({entry("ConfigMethod", str("DHCP")), entry("InterfaceName", str("en0")),
-                                  entry("Router", str("10.0.0.1")), entry("Addresses", array({str("10.0.0.23")})),
-                                  entry("SubnetMasks", array({str("255.255.255.0")}))})),
+              entry("IPv4",
+                    dict({entry("ConfigMethod", str("DHCP")), entry("InterfaceName", str("en0")),
+                          entry("Router", str("10.0.0.1")),
+                          entry("Addresses", array({str("10.0.0.23")})),
+                          entry("SubnetMasks", array({str("255.255.255.0")}))})),
               entry("dhcp", dict({entry("dhcp_server_identifier", str("10.0.0.1")),
                                   entry("dhcp_subnet_mask", str("255.255.255.0"))})),
               entry("Ethernet", dict({entry("MAC Address", str("f0:18:98:00:00:01"))})),
-              entry("DNS", dict({entry("ServerAddresses", array({str("10.0.0.1"), str("1.1.1.1")}))}))}),
+              entry("DNS",
+                    dict({entry("ServerAddresses", array({str("10.0.0.1"), str("1.1.1.1")}))}))}),
         dict({entry("_name", str("Thunderbolt Bridge")), entry("type", str("Bridge"))}),
     });
 }
@@ -110,37 +119,52 @@ TEST_F(EndToEnd, DataFilesHoldWhatTheMacReported) {
         EXPECT_EQ((*file)["header"]["agentVersion"], "1.0.0.2");
     }
     EXPECT_EQ(hardware["kind"], "hardware");
-    EXPECT_EQ(hardware["system"], json::parse(R"({"computerName": "mac01", "manufacturer": "Apple Inc.",
+    EXPECT_EQ(hardware["system"],
+              json::parse(R"({"computerName": "mac01", "manufacturer": "Apple Inc.",
         "model": "MacBook Pro", "serialNumber": "XY42EDVYNN", "uuid": "48F1516D-23AB-4242-BB81-6F32D193D3F2"})"));
-    EXPECT_EQ(lines(hardware["cpus"], [](const json& e) {
-                  return text(e["name"]) + " | " + number(e["clockMhz"]) + " | " + number(e["cores"]);
-              }),
+    EXPECT_EQ(lines(hardware["cpus"],
+                    [](const json& e) {
+                        return text(e["name"]) + " | " + number(e["clockMhz"]) + " | " +
+                               number(e["cores"]);
+                    }),
               Lines{"Apple M1 Pro | 0 | 8"});
-    EXPECT_EQ(lines(hardware["memorySlots"], [](const json& e) { return text(e["name"]) + " | " + number(e["sizeKb"]); }),
+    EXPECT_EQ(lines(hardware["memorySlots"],
+                    [](const json& e) { return text(e["name"]) + " | " + number(e["sizeKb"]); }),
               (Lines{"BANK 0/DIMM0 | 4194304", "BANK 1/DIMM0 | 4194304"}));
-    EXPECT_EQ(lines(hardware["disks"], [](const json& e) {
-                  return text(e["name"]) + " | " + number(e["sizeBytes"]) + " | " + number(e["partitionCount"]);
+    EXPECT_EQ(
+        lines(hardware["disks"],
+              [](const json& e) {
+                  return text(e["name"]) + " | " + number(e["sizeBytes"]) + " | " +
+                         number(e["partitionCount"]);
               }),
-              (Lines{"APPLE SSD SD0128F | 121332826112 | 3", "APPLE SSD AP0512Q | 500277792768 | 3"}));
-    EXPECT_EQ(lines(hardware["partitions"], [](const json& e) {
-                  return text(e["name"]) + " | " + number(e["sizeBytes"]) + " | " + number(e["freeBytes"]) + " | " +
-                         number(e["driveType"]);
-              }),
+        (Lines{"APPLE SSD SD0128F | 121332826112 | 3", "APPLE SSD AP0512Q | 500277792768 | 3"}));
+    EXPECT_EQ(lines(hardware["partitions"],
+                    [](const json& e) {
+                        return text(e["name"]) + " | " + number(e["sizeBytes"]) + " | " +
+                               number(e["freeBytes"]) + " | " + number(e["driveType"]);
+                    }),
               Lines{"/ | 249661751296 | 23864803328 | 3"});
     EXPECT_TRUE(hardware["cdDrives"].empty());
-    EXPECT_EQ(lines(hardware["monitors"], [](const json& e) {
-                  return text(e["name"]) + " | " + number(e["vramKb"]) + " | " + number(e["width"]) + "x" +
-                         number(e["height"]) + " | " + number(e["colorDepth"]);
-              }),
-              (Lines{"Intel HD Graphics 530 | 1572864 | 2880x1800 | 24", "AMD Radeon Pro 450 | 2097152 | 0x0 | 0"}));
-    EXPECT_EQ(lines(hardware["nics"], [](const json& e) {
-                  std::string line = number(e["adapterState"]);
-                  for (const char* field : {"description", "macAddress", "ipAddress", "subnetMask", "defaultGateway",
-                                            "dhcpServer", "dnsServer1", "dnsServer2"})
-                      line += " | " + text(e[field]);
-                  return line + " | " + number(e["dhcpEnabled"]) + " | " + number(e["wireless"]);
-              }),
-              Lines{"1 | Wi-Fi (en0) | f0:18:98:00:00:01 | 10.0.0.23 | 255.255.255.0 | 10.0.0.1 | 10.0.0.1 | "
+    EXPECT_EQ(lines(hardware["monitors"],
+                    [](const json& e) {
+                        return text(e["name"]) + " | " + number(e["vramKb"]) + " | " +
+                               number(e["width"]) + "x" + number(e["height"]) + " | " +
+                               number(e["colorDepth"]);
+                    }),
+              (Lines{"Intel HD Graphics 530 | 1572864 | 2880x1800 | 24",
+                     "AMD Radeon Pro 450 | 2097152 | 0x0 | 0"}));
+    EXPECT_EQ(lines(hardware["nics"],
+                    [](const json& e) {
+                        std::string line = number(e["adapterState"]);
+                        for (const char* field :
+                             {"description", "macAddress", "ipAddress", "subnetMask",
+                              "defaultGateway", "dhcpServer", "dnsServer1", "dnsServer2"})
+                            line += " | " + text(e[field]);
+                        return line + " | " + number(e["dhcpEnabled"]) + " | " +
+                               number(e["wireless"]);
+                    }),
+              Lines{"1 | Wi-Fi (en0) | f0:18:98:00:00:01 | 10.0.0.23 | 255.255.255.0 | 10.0.0.1 | "
+                    "10.0.0.1 | "
                     "10.0.0.1 | 1.1.1.1 | 1 | 1"});
     EXPECT_EQ(hardware["operatingSystem"]["osName"], "macOS");
     EXPECT_EQ(hardware["operatingSystem"]["osVersion"], "13.3.1");
@@ -153,8 +177,9 @@ TEST_F(EndToEnd, DataFilesHoldWhatTheMacReported) {
     ASSERT_EQ(applications.size(), 362u);
     const auto application = [&](size_t i) {
         const json& e = applications.at(i);
-        return number(e["installTime"]) + " | " + text(e["name"]) + " | " + text(e["version"]) + " | " +
-               text(e["reservedText1"]) + text(e["reservedText2"]) + number(e["reservedNumber"]);
+        return number(e["installTime"]) + " | " + text(e["name"]) + " | " + text(e["version"]) +
+               " | " + text(e["reservedText1"]) + text(e["reservedText2"]) +
+               number(e["reservedNumber"]);
     };
     EXPECT_EQ(application(1), "1711001603 | Finder | 14.4 | 0");
     EXPECT_EQ(application(180), "1711001603 | ShortcutsActions |  | 0");
@@ -166,7 +191,8 @@ TEST_F(EndToEnd, BinaryPropertyListsGiveTheSameDataFiles) {
     const fs::path binary = temp.folder("binary/result");
     std::string convert = "python3 -c 'import plistlib, sys\n"
                           "for src, dst in zip(sys.argv[1::2], sys.argv[2::2]):\n"
-                          "    plistlib.dump(plistlib.load(open(src, \"rb\")), open(dst, \"wb\"), fmt=plistlib.FMT_BINARY)'";
+                          "    plistlib.dump(plistlib.load(open(src, \"rb\")), open(dst, \"wb\"), "
+                          "fmt=plistlib.FMT_BINARY)'";
     for (const char* name : kPropertyLists)
         convert += " '" + (source / name).string() + "' '" + (binary / name).string() + "'";
     if (std::system("python3 -c 'import plistlib' 2>/dev/null") != 0)
@@ -185,13 +211,16 @@ TEST_F(EndToEnd, BinaryPropertyListsGiveTheSameDataFiles) {
 
 TEST_F(EndToEnd, AcrobatEditionAndNamesOutsideShiftJisInTheSoftwareFile) {
     const std::string kichida = "\xF0\xA0\xAE\xB7\xE7\x94\xB0"; // 𠮷田: 𠮷 has no Shift_JIS form
-    writeFile(source / "app", report({dict({entry("_name", str("Adobe Acrobat")), entry("version", str("24.1"))}),
-                                      dict({entry("_name", str(kichida)), entry("version", str("1.0"))}),
-                                      dict({entry("_name", str("\xE8\xA8\x88\xE7\xAE\x97\xE6\xA9\x9F"))})})); // 計算機
+    writeFile(
+        source / "app",
+        report({dict({entry("_name", str("Adobe Acrobat")), entry("version", str("24.1"))}),
+                dict({entry("_name", str(kichida)), entry("version", str("1.0"))}),
+                dict({entry("_name", str("\xE8\xA8\x88\xE7\xAE\x97\xE6\xA9\x9F"))})})); // 計算機
     const fs::path tags = temp.folder("tags");
-    writeFile(tags / "regid.1986-12.com.adobe_V7{}AcrobatESR-12-Mac-GM-en_US.swidtag",
-              "<swid:software_identification_tag><swid:serial_number>970799999999</swid:serial_number>"
-              "</swid:software_identification_tag>");
+    writeFile(
+        tags / "regid.1986-12.com.adobe_V7{}AcrobatESR-12-Mac-GM-en_US.swidtag",
+        "<swid:software_identification_tag><swid:serial_number>970799999999</swid:serial_number>"
+        "</swid:software_identification_tag>");
 
     const json software = kx::readDataFile(collect(source, destination, tags).software);
     const json& applications = software["applications"];

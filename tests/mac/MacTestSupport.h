@@ -17,10 +17,13 @@ namespace mactest {
 namespace fs = boost::filesystem;
 
 // The real outputs of real Macs, kept in tests/samples.
-inline fs::path macSample(const std::string& relative) { return fs::path(KX_SAMPLES_DIR) / "macos" / relative; }
+inline fs::path macSample(const std::string& relative) {
+    return fs::path(KX_SAMPLES_DIR) / "macos" / relative;
+}
 
 // A test whose sample is missing fails rather than passing unseen.
-#define REQUIRE_SAMPLE(sample) ASSERT_TRUE(boost::filesystem::exists(sample)) << "sample not found: " << (sample)
+#define REQUIRE_SAMPLE(sample)                                                                     \
+    ASSERT_TRUE(boost::filesystem::exists(sample)) << "sample not found: " << (sample)
 
 using kxtest::OpenHWManager;
 using kxtest::OpenSWManager;
@@ -41,7 +44,9 @@ public:
 
 // Property-list XML, piece by piece.
 inline std::string str(const std::string& text) { return "<string>" + text + "</string>"; }
-inline std::string integer(long long number) { return "<integer>" + std::to_string(number) + "</integer>"; }
+inline std::string integer(long long number) {
+    return "<integer>" + std::to_string(number) + "</integer>";
+}
 inline std::string date(const std::string& text) { return "<date>" + text + "</date>"; }
 inline std::string entry(const std::string& key, const std::string& value) {
     return "<key>" + key + "</key>" + value;
@@ -62,11 +67,13 @@ inline std::string plist(const std::string& root) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-           "<plist version=\"1.0\">\n" + root + "\n</plist>\n";
+           "<plist version=\"1.0\">\n" +
+           root + "\n</plist>\n";
 }
 // A system_profiler report with these items.
 inline std::string report(std::initializer_list<std::string> items) {
-    return plist(array({dict({entry("_dataType", str("SPTestDataType")), entry("_items", array(items))})}));
+    return plist(
+        array({dict({entry("_dataType", str("SPTestDataType")), entry("_items", array(items))})}));
 }
 
 } // namespace mactest

@@ -34,18 +34,26 @@ TEST_F(Storage, RealControllerReportsGiveNamedDrives) {
         const char* input;
         Lines expected;
     } cases[] = {
-        {"sata/glpi-2017-ICH8M-WDC-HDD-SPSerialATADataType.xml", "physical_disk.xml",
+        {"sata/glpi-2017-ICH8M-WDC-HDD-SPSerialATADataType.xml",
+         "physical_disk.xml",
          {"WDC WD2500AAJS-40VWA1 | 250059350016 B | 3 volumes"}},
-        {"sata/glpi-2017-AppleSSD-SD0128F-SPSerialATADataType.xml", "physical_disk.xml",
+        {"sata/glpi-2017-AppleSSD-SD0128F-SPSerialATADataType.xml",
+         "physical_disk.xml",
          {"APPLE SSD SD0128F | 121332826112 B | 3 volumes"}},
-        {"sata/glpi-VirtualBox-ICH8M-with-CDROM-SPSerialATADataType.xml", "physical_disk.xml",
+        {"sata/glpi-VirtualBox-ICH8M-with-CDROM-SPSerialATADataType.xml",
+         "physical_disk.xml",
          {"VBOX HARDDISK | 41943040000 B | 2 volumes", "VBOX CD-ROM | 0 B | 0 volumes"}},
-        {"sata/ohai-10.7.5-MacBookPro8-2-SPSerialATADataType-mini.xml", "physical_disk.xml",
-         {"TOSHIBA MK7559GSXF | 750156374016 B | 0 volumes", "MATSHITADVD-R   UJ-8A8 | 0 B | 0 volumes"}},
-        {"nvme/glpi-AppleSilicon-APPLE-SSD-AP0512Q-SPNVMeDataType.xml", "nvme_disk.xml",
+        {"sata/ohai-10.7.5-MacBookPro8-2-SPSerialATADataType-mini.xml",
+         "physical_disk.xml",
+         {"TOSHIBA MK7559GSXF | 750156374016 B | 0 volumes",
+          "MATSHITADVD-R   UJ-8A8 | 0 B | 0 volumes"}},
+        {"nvme/glpi-AppleSilicon-APPLE-SSD-AP0512Q-SPNVMeDataType.xml",
+         "nvme_disk.xml",
          {"APPLE SSD AP0512Q | 500277792768 B | 3 volumes"}},
         {"nvme/simian-no-nvme-drive-SPNVMeDataType-without-items.xml", "nvme_disk.xml", {}},
-        {"pata/ohai-10.7.5-MacBookPro8-2-SPParallelATADataType-mini-empty.xml", "pata_disk.xml", {}},
+        {"pata/ohai-10.7.5-MacBookPro8-2-SPParallelATADataType-mini-empty.xml",
+         "pata_disk.xml",
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sample);
@@ -59,34 +67,40 @@ TEST_F(Storage, RealControllerReportsGiveNamedDrives) {
 
 TEST_F(Storage, SataThenNvmeThenParallelAta) {
     const auto controller = [](const std::string& drive) {
-        return report({dict({entry("_name", str("controller")), entry("_items", array({dict({entry("_name", str(drive))})}))})});
+        return report({dict({entry("_name", str("controller")),
+                             entry("_items", array({dict({entry("_name", str(drive))})}))})});
     };
     writeFile(source / "pata_disk.xml", controller("pata"));
     writeFile(source / "nvme_disk.xml", controller("nvme"));
     writeFile(source / "physical_disk.xml", controller("sata"));
-    EXPECT_EQ(disks(), (Lines{"sata | 0 B | 0 volumes", "nvme | 0 B | 0 volumes", "pata | 0 B | 0 volumes"}));
+    EXPECT_EQ(disks(), (Lines{"sata | 0 B | 0 volumes", "nvme | 0 B | 0 volumes",
+                              "pata | 0 B | 0 volumes"}));
 }
 
 TEST_F(Storage, DrivesWithoutNameOrOfOtherTypesAreSkipped) {
-    writeFile(source / "physical_disk.xml",
-              report({
-                  dict({entry("_name", str("empty controller"))}),
-                  str("not a controller"),
-                  dict({entry("_items", array({
-                                             dict({entry("size_in_bytes", integer(1000))}),
-                                             dict({entry("_name", str("")), entry("size_in_bytes", integer(1000))}),
-                                             str("not a drive"),
-                                             dict({entry("_name", str("disk")), entry("size_in_bytes", str("1000")),
-                                                   entry("volumes", dict({}))}),
-                                             dict({entry("_name", str("big")), entry("size_in_bytes", integer(8001563222016)),
-                                                   entry("volumes", array({dict({}), dict({})}))}),
-                                         }))}),
-              }));
+    writeFile(
+        source / "physical_disk.xml",
+        report({
+            dict({entry("_name", str("empty controller"))}),
+            str("not a controller"),
+            dict({entry("_items",
+                        array({
+                            dict({entry("size_in_bytes", integer(1000))}),
+                            dict({entry("_name", str("")), entry("size_in_bytes", integer(1000))}),
+                            str("not a drive"),
+                            dict({entry("_name", str("disk")), entry("size_in_bytes", str("1000")),
+                                  entry("volumes", dict({}))}),
+                            dict({entry("_name", str("big")),
+                                  entry("size_in_bytes", integer(8001563222016)),
+                                  entry("volumes", array({dict({}), dict({})}))}),
+                        }))}),
+        }));
     EXPECT_EQ(disks(), (Lines{"disk | 0 B | 0 volumes", "big | 8001563222016 B | 2 volumes"}));
 }
 
 TEST_F(Storage, RealVolumeReport) {
-    const fs::path sample = macSample("storage/ohai-2016-MacBookPro11-1-SPStorageDataType-corestorage.xml");
+    const fs::path sample =
+        macSample("storage/ohai-2016-MacBookPro11-1-SPStorageDataType-corestorage.xml");
     REQUIRE_SAMPLE(sample);
     copySample(sample, "logical_disk.xml");
     EXPECT_EQ(volumes(), Lines{"/ | 249661751296 B | 23864803328 free | type 3"});
@@ -94,10 +108,12 @@ TEST_F(Storage, RealVolumeReport) {
 
 TEST_F(Storage, EveryVolumeAlsoWithoutMountPoint) {
     writeFile(source / "logical_disk.xml",
-              report({dict({entry("mount_point", str("/Volumes/Data")), entry("size_in_bytes", integer(500)),
+              report({dict({entry("mount_point", str("/Volumes/Data")),
+                            entry("size_in_bytes", integer(500)),
                             entry("free_space_in_bytes", integer(200))}),
                       str("not a volume"), dict({entry("_name", str("Recovery"))})}));
-    EXPECT_EQ(volumes(), (Lines{"/Volumes/Data | 500 B | 200 free | type 3", " | 0 B | 0 free | type 3"}));
+    EXPECT_EQ(volumes(),
+              (Lines{"/Volumes/Data | 500 B | 200 free | type 3", " | 0 B | 0 free | type 3"}));
 }
 
 TEST_F(Storage, MissingOrUnreadableReportsAddNothing) {

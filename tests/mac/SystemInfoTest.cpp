@@ -32,19 +32,22 @@ struct HardwareSample {
 
 TEST_F(SystemInfo, RealOverviewsGiveMachineAndProcessors) {
     const HardwareSample samples[] = {
-        {"hardware/grr-2024-M1Pro-MacBookPro18-3-SPHardwareDataType.xml", "MacBook Pro", "XY42EDVYNN",
-         "48F1516D-23AB-4242-BB81-6F32D193D3F2", "Apple M1 Pro | 0 MHz | 8 cores"},
-        {"hardware/facter-2014-MacBookPro11-3-SPHardwareDataType.xml", "MacBook Pro", "C02MQ15KFD57",
-         "24A95B44-2444-59CF-9D9B-A42CF82590AE", "Intel Core i7 | 2000 MHz | 4 cores"},
-        {"hardware/ohai-10.7.5-MacBookPro8-2-SPHardwareDataType-full.xml", "MacBook Pro", "ABCDEFG12345",
-         "DAB12AB34-1234-2222-12FE-1CA6A8F2CB91", "Intel Core i7 | 2000 MHz | 4 cores"},
+        {"hardware/grr-2024-M1Pro-MacBookPro18-3-SPHardwareDataType.xml", "MacBook Pro",
+         "XY42EDVYNN", "48F1516D-23AB-4242-BB81-6F32D193D3F2", "Apple M1 Pro | 0 MHz | 8 cores"},
+        {"hardware/facter-2014-MacBookPro11-3-SPHardwareDataType.xml", "MacBook Pro",
+         "C02MQ15KFD57", "24A95B44-2444-59CF-9D9B-A42CF82590AE",
+         "Intel Core i7 | 2000 MHz | 4 cores"},
+        {"hardware/ohai-10.7.5-MacBookPro8-2-SPHardwareDataType-full.xml", "MacBook Pro",
+         "ABCDEFG12345", "DAB12AB34-1234-2222-12FE-1CA6A8F2CB91",
+         "Intel Core i7 | 2000 MHz | 4 cores"},
         {"hardware/ohai-2016-MacBookPro11-1-SPHardwareDataType.xml", "MacBook Pro", "ABCDEFG12345",
          "F1A4AE0F-84A8-45D8-83C7-F3F904464FC5", "Intel Core i7 | 3000 MHz | 2 cores"},
     };
     for (const HardwareSample& sample : samples) {
         SCOPED_TRACE(sample.file);
         REQUIRE_SAMPLE(macSample(sample.file));
-        fs::copy_file(macSample(sample.file), source / "hardware.xml", fs::copy_options::overwrite_existing);
+        fs::copy_file(macSample(sample.file), source / "hardware.xml",
+                      fs::copy_options::overwrite_existing);
         tagWMISTRUCT fresh;
         OpenHWManager manager(source.string(), temp.path().string(), fresh);
         manager.loadSysInfo_mac(fresh);
@@ -99,9 +102,11 @@ TEST_F(SystemInfo, ProcessorClockFromSpeedText) {
 }
 
 TEST_F(SystemInfo, OneEntryPerPackageSharingTheCores) {
-    loadOverview({kUuid, entry("cpu_type", str("Intel Xeon")), entry("number_processors", integer(8)),
-                  entry("packages", integer(2)), entry("current_processor_speed", str("2.8 GHz"))});
-    EXPECT_EQ(describe(record.cpus), (Lines{"Intel Xeon | 2000 MHz | 4 cores", "Intel Xeon | 2000 MHz | 4 cores"}));
+    loadOverview({kUuid, entry("cpu_type", str("Intel Xeon")),
+                  entry("number_processors", integer(8)), entry("packages", integer(2)),
+                  entry("current_processor_speed", str("2.8 GHz"))});
+    EXPECT_EQ(describe(record.cpus),
+              (Lines{"Intel Xeon | 2000 MHz | 4 cores", "Intel Xeon | 2000 MHz | 4 cores"}));
 
     record = tagWMISTRUCT();
     loadOverview({kUuid, entry("number_processors", integer(8)), entry("packages", integer(0))});
@@ -114,23 +119,26 @@ TEST_F(SystemInfo, OneEntryPerPackageSharingTheCores) {
 
     // A damaged package count does not make the agent append without end.
     record = tagWMISTRUCT();
-    loadOverview({kUuid, entry("number_processors", integer(8)), entry("packages", integer(1000000000000LL))});
+    loadOverview({kUuid, entry("number_processors", integer(8)),
+                  entry("packages", integer(1000000000000LL))});
     EXPECT_EQ(record.cpus.size(), 256u);
 }
 
 TEST_F(SystemInfo, AppleSiliconChipAndCoreText) {
-    loadOverview({kUuid, entry("chip_type", str("Apple M2 Max")), entry("number_processors", str("proc 12:8:4"))});
+    loadOverview({kUuid, entry("chip_type", str("Apple M2 Max")),
+                  entry("number_processors", str("proc 12:8:4"))});
     EXPECT_EQ(describe(record.cpus), Lines{"Apple M2 Max | 0 MHz | 12 cores"});
 
     // cpu_type wins where both are given; a core text of another form is no count.
     record = tagWMISTRUCT();
-    loadOverview({kUuid, entry("cpu_type", str("Intel Core i9")), entry("chip_type", str("Apple M1")),
-                  entry("number_processors", str("eight"))});
+    loadOverview({kUuid, entry("cpu_type", str("Intel Core i9")),
+                  entry("chip_type", str("Apple M1")), entry("number_processors", str("eight"))});
     EXPECT_EQ(describe(record.cpus), Lines{"Intel Core i9 | 0 MHz | 1 cores"});
 }
 
 TEST_F(SystemInfo, WithoutHardwareUuidOnlyTheProcessors) {
-    loadOverview({entry("machine_name", str("MacBook Air")), entry("cpu_type", str("Intel Core i5"))});
+    loadOverview(
+        {entry("machine_name", str("MacBook Air")), entry("cpu_type", str("Intel Core i5"))});
     EXPECT_TRUE(record.systemInfo.empty());
     EXPECT_EQ(describe(record.cpus), Lines{"Intel Core i5 | 0 MHz | 1 cores"});
 }
@@ -138,14 +146,16 @@ TEST_F(SystemInfo, WithoutHardwareUuidOnlyTheProcessors) {
 TEST_F(SystemInfo, UnusableOverviewAddsNothing) {
     const std::string overview = dict({kUuid, entry("cpu_type", str("Intel Core i5"))});
     const std::string cases[] = {
-        "",                                                           // empty file
-        "not a property list",                                        //
-        plist(dict({entry("_items", array({overview}))})),            // top level not an array
-        plist(array({})),                                             // empty top level
-        plist(array({str("x"), dict({entry("_items", array({overview}))})})), // first element not a dictionary
-        plist(array({dict({entry("_items", dict({}))})})),            // _items not an array
-        report({}),                                                   // no items
-        report({str("hardware_overview"), overview}),                 // first item not a dictionary
+        "",                                                // empty file
+        "not a property list",                             //
+        plist(dict({entry("_items", array({overview}))})), // top level not an array
+        plist(array({})),                                  // empty top level
+        plist(
+            array({str("x"),
+                   dict({entry("_items", array({overview}))})})), // first element not a dictionary
+        plist(array({dict({entry("_items", dict({}))})})),        // _items not an array
+        report({}),                                               // no items
+        report({str("hardware_overview"), overview}),             // first item not a dictionary
     };
     for (const std::string& content : cases) {
         SCOPED_TRACE(content);
@@ -179,13 +189,12 @@ TEST_F(SystemInfo, HostNameSplitsAtTheFirstDot) {
 }
 
 TEST_F(SystemInfo, SystemVersionKeysMatchExactly) {
-    writeFile(source / "os",
-              "ProductName:\tmacOS\r\n"
-              "ProductVersion:\t10.14.6\n"
-              "ProductVersionExtra:\t(a)\n"
-              "ProductNameSuffix: x\n"
-              "no colon ProductVersion 1\n"
-              "BuildVersion:\t18G84\n");
+    writeFile(source / "os", "ProductName:\tmacOS\r\n"
+                             "ProductVersion:\t10.14.6\n"
+                             "ProductVersionExtra:\t(a)\n"
+                             "ProductNameSuffix: x\n"
+                             "no colon ProductVersion 1\n"
+                             "BuildVersion:\t18G84\n");
     loadOverview({kUuid});
     ASSERT_EQ(record.systemInfo.size(), 1u);
     EXPECT_EQ(record.systemInfo[0].osName, "macOS");
@@ -193,13 +202,14 @@ TEST_F(SystemInfo, SystemVersionKeysMatchExactly) {
 }
 
 TEST_F(SystemInfo, MissingHostNameAndVersionStayEmpty) {
-    loadOverview({kUuid, entry("machine_name", str("Mac mini")), entry("serial_number", str("C07XX"))});
+    loadOverview(
+        {kUuid, entry("machine_name", str("Mac mini")), entry("serial_number", str("C07XX"))});
     ASSERT_EQ(record.systemInfo.size(), 1u);
     const tagWMIINFOSTRUCT& info = record.systemInfo[0];
     EXPECT_EQ(info.model, "Mac mini");
     EXPECT_EQ(info.serialNumber, "C07XX");
-    EXPECT_EQ(info.computerName + info.domainName + info.osName + info.osVersion + info.osInstallDate +
-                  info.architecture + info.sourceFolderName,
+    EXPECT_EQ(info.computerName + info.domainName + info.osName + info.osVersion +
+                  info.osInstallDate + info.architecture + info.sourceFolderName,
               "");
 }
 

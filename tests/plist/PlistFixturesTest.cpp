@@ -14,12 +14,13 @@ using Plist::dictionary_type;
 namespace {
 
 boost::any readXml(const std::string& name) { return readFile(fixture("xml/" + name + ".xml")); }
-boost::any readBinary(const std::string& name) { return readFile(fixture("binary/" + name + ".bplist")); }
+boost::any readBinary(const std::string& name) {
+    return readFile(fixture("binary/" + name + ".bplist"));
+}
 
 class BothSyntaxes : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(BothSyntaxes, XmlAndBinaryFormsReadToEqualTrees)
-{
+TEST_P(BothSyntaxes, XmlAndBinaryFormsReadToEqualTrees) {
     const boost::any xml = readXml(GetParam());
     const boost::any binary = readBinary(GetParam());
     EXPECT_EQ(difference(xml, binary), "");
@@ -32,13 +33,16 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, BothSyntaxes,
 
 class EachSyntax : public ::testing::TestWithParam<bool> {
 protected:
-    boost::any read(const std::string& name) { return GetParam() ? readBinary(name) : readXml(name); }
+    boost::any read(const std::string& name) {
+        return GetParam() ? readBinary(name) : readXml(name);
+    }
 };
 
-TEST_P(EachSyntax, EveryObjectKindReadsToItsHeldType)
-{
+TEST_P(EachSyntax, EveryObjectKindReadsToItsHeldType) {
     const auto root = boost::any_cast<dictionary_type>(read("all_kinds"));
-    EXPECT_EQ(boost::any_cast<std::string>(boost::any_cast<dictionary_type>(root.at("dict")).at("key")), "value");
+    EXPECT_EQ(
+        boost::any_cast<std::string>(boost::any_cast<dictionary_type>(root.at("dict")).at("key")),
+        "value");
     const auto array = boost::any_cast<array_type>(root.at("array"));
     ASSERT_EQ(array.size(), 3u);
     EXPECT_EQ(boost::any_cast<std::string>(array[0]), "one");
@@ -50,21 +54,21 @@ TEST_P(EachSyntax, EveryObjectKindReadsToItsHeldType)
     EXPECT_TRUE(boost::any_cast<bool>(root.at("true")));
     EXPECT_FALSE(boost::any_cast<bool>(root.at("false")));
     EXPECT_EQ(boost::any_cast<Plist::Date>(root.at("date")).timeAsEpoch(), 1520139967);
-    EXPECT_EQ(boost::any_cast<std::vector<char>>(root.at("data")), std::vector<char>({'H', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(boost::any_cast<std::vector<char>>(root.at("data")),
+              std::vector<char>({'H', 'e', 'l', 'l', 'o'}));
 }
 
-TEST_P(EachSyntax, IntegersOfEveryWidthKeepTheirValues)
-{
+TEST_P(EachSyntax, IntegersOfEveryWidthKeepTheirValues) {
     const auto values = boost::any_cast<array_type>(read("integers"));
-    const std::vector<long long> expected = {0, 1, 255, 256, 65535, 65536, 4294967295LL, 4294967296LL,
-                                             LLONG_MAX, -1, -2, -4294967296LL, LLONG_MIN};
+    const std::vector<long long> expected = {
+        0,         1,  255, 256,           65535,    65536, 4294967295LL, 4294967296LL,
+        LLONG_MAX, -1, -2,  -4294967296LL, LLONG_MIN};
     ASSERT_EQ(values.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(boost::any_cast<long long>(values[i]), expected[i]) << "index " << i;
 }
 
-TEST_P(EachSyntax, LongStringsArraysDictionariesAndDataKeepTheirCounts)
-{
+TEST_P(EachSyntax, LongStringsArraysDictionariesAndDataKeepTheirCounts) {
     const auto root = boost::any_cast<dictionary_type>(read("counts"));
     EXPECT_EQ(boost::any_cast<std::string>(root.at("string15")), std::string(15, 'b'));
     EXPECT_EQ(boost::any_cast<std::string>(root.at("string70000")), std::string(70000, 'd'));
@@ -78,49 +82,50 @@ TEST_P(EachSyntax, LongStringsArraysDictionariesAndDataKeepTheirCounts)
     EXPECT_EQ(boost::any_cast<std::string>(root.at("utf16_15")), accents);
 }
 
-TEST_P(EachSyntax, Utf16StringsAndKeysBecomeUtf8)
-{
+TEST_P(EachSyntax, Utf16StringsAndKeysBecomeUtf8) {
     const auto root = boost::any_cast<dictionary_type>(read("unicode"));
     EXPECT_EQ(boost::any_cast<std::string>(root.at("latin")), "caf\xC3\xA9");
-    EXPECT_EQ(boost::any_cast<std::string>(root.at("surrogate")),
-              "\xF0\xA0\xAE\xB7\xE7\x94\xB0\xE3\x81\x95\xE3\x82\x93\xE3\x81\xAE\xE5\x90\x8D\xE7\xB0\xBF");
-    EXPECT_EQ(boost::any_cast<std::string>(root.at("emoji")), "a\xF0\x9F\x98\x80" "b");
+    EXPECT_EQ(
+        boost::any_cast<std::string>(root.at("surrogate")),
+        "\xF0\xA0\xAE\xB7\xE7\x94\xB0\xE3\x81\x95\xE3\x82\x93\xE3\x81\xAE\xE5\x90\x8D\xE7\xB0\xBF");
+    EXPECT_EQ(boost::any_cast<std::string>(root.at("emoji")), "a\xF0\x9F\x98\x80"
+                                                              "b");
     EXPECT_EQ(boost::any_cast<std::string>(root.at("\xE3\x83\xA1\xE3\x83\xA2")), "key in UTF-16");
-    EXPECT_EQ(boost::any_cast<std::string>(root.at("\xF0\xA0\xAE\xB7")), "key with a surrogate pair");
+    EXPECT_EQ(boost::any_cast<std::string>(root.at("\xF0\xA0\xAE\xB7")),
+              "key with a surrogate pair");
 }
 
-TEST_P(EachSyntax, DatesBeforeAndAfter2001AreSecondsSince1970)
-{
+TEST_P(EachSyntax, DatesBeforeAndAfter2001AreSecondsSince1970) {
     const auto dates = boost::any_cast<array_type>(read("dates"));
-    const std::vector<long long> expected = {-301233600, 0, 946684799, 978307200,
-                                             978307201, 1520139967, 2147483648LL, 4107538800LL};
+    const std::vector<long long> expected = {-301233600, 0,          946684799,    978307200,
+                                             978307201,  1520139967, 2147483648LL, 4107538800LL};
     ASSERT_EQ(dates.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(boost::any_cast<Plist::Date>(dates[i]).timeAsEpoch(), expected[i]) << "index " << i;
+        EXPECT_EQ(boost::any_cast<Plist::Date>(dates[i]).timeAsEpoch(), expected[i])
+            << "index " << i;
 }
 
-TEST_P(EachSyntax, EmptyContainersStayEmpty)
-{
+TEST_P(EachSyntax, EmptyContainersStayEmpty) {
     const auto root = boost::any_cast<dictionary_type>(read("empty_containers"));
     EXPECT_TRUE(boost::any_cast<array_type>(root.at("array")).empty());
     EXPECT_TRUE(boost::any_cast<dictionary_type>(root.at("dict")).empty());
     EXPECT_EQ(boost::any_cast<std::string>(root.at("string")), "");
     EXPECT_TRUE(boost::any_cast<array_type>(read("empty_root_array")).empty());
     EXPECT_TRUE(boost::any_cast<std::vector<char>>(
-        boost::any_cast<dictionary_type>(read("data")).at("empty")).empty());
+                    boost::any_cast<dictionary_type>(read("data")).at("empty"))
+                    .empty());
 }
 
-TEST_P(EachSyntax, NestingOneLevelBeyond512Fails)
-{
+TEST_P(EachSyntax, NestingOneLevelBeyond512Fails) {
     EXPECT_NO_THROW(read("deep512"));
-    EXPECT_EQ(failureOf([&] { read("deep513"); }), "Plist: containers nested deeper than 512 levels");
+    EXPECT_EQ(failureOf([&] { read("deep513"); }),
+              "Plist: containers nested deeper than 512 levels");
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, EachSyntax, ::testing::Values(false, true),
                          [](const auto& test) { return test.param ? "Binary" : "Xml"; });
 
-TEST(BinaryFixtures, SixteenByteIntegersKeepTheirLowEightBytes)
-{
+TEST(BinaryFixtures, SixteenByteIntegersKeepTheirLowEightBytes) {
     const auto values = boost::any_cast<array_type>(readBinary("integer16"));
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(boost::any_cast<long long>(values[0]), -1);

@@ -14,31 +14,30 @@ using namespace plisttest;
 
 namespace {
 
-TEST(ReadFile, MissingFileCannotBeOpened)
-{
+TEST(ReadFile, MissingFileCannotBeOpened) {
     boost::any value;
-    EXPECT_EQ(failureOf([&] { Plist::readPlist("/nonexistent/kx/list.plist", value); }), "Can't open file.");
+    EXPECT_EQ(failureOf([&] { Plist::readPlist("/nonexistent/kx/list.plist", value); }),
+              "Can't open file.");
 }
 
-TEST(ReadFile, EmptyFileIsZeroLengthData)
-{
+TEST(ReadFile, EmptyFileIsZeroLengthData) {
     const kxtest::TempFolder dir("kx-plist");
     kxtest::writeFile(dir / "empty.xml", "");
-    EXPECT_EQ(failureOf([&] { readFile((dir / "empty.xml").string()); }), "Can't read zero length data");
+    EXPECT_EQ(failureOf([&] { readFile((dir / "empty.xml").string()); }),
+              "Can't read zero length data");
 }
 
-TEST(ReadFile, ContentNotNameDecidesTheSyntax)
-{
+TEST(ReadFile, ContentNotNameDecidesTheSyntax) {
     const kxtest::TempFolder dir("kx-plist");
     kxtest::writeFile(dir / "looks.xml", kxtest::readFile(fixture("binary/scalar_root.bplist")));
-    EXPECT_EQ(boost::any_cast<std::string>(readFile((dir / "looks.xml").string())), "only a string");
+    EXPECT_EQ(boost::any_cast<std::string>(readFile((dir / "looks.xml").string())),
+              "only a string");
     boost::any value;
     Plist::readPlist(std::string(fixture("xml/scalar_root.xml")), value);
     EXPECT_EQ(boost::any_cast<std::string>(value), "only a string");
 }
 
-TEST(ReadStream, ReadsFromTheCurrentPositionToTheEnd)
-{
+TEST(ReadStream, ReadsFromTheCurrentPositionToTheEnd) {
     std::istringstream stream("garbage<plist><integer>3</integer></plist>");
     stream.seekg(7);
     boost::any value;
@@ -49,9 +48,11 @@ TEST(ReadStream, ReadsFromTheCurrentPositionToTheEnd)
 // A stream that claims 3 GiB without holding them.
 class HugeStream : public std::streambuf {
 protected:
-    pos_type seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode) override
-    {
-        const off_type base = dir == std::ios_base::end ? size : dir == std::ios_base::cur ? position : 0;
+    pos_type seekoff(off_type offset, std::ios_base::seekdir dir,
+                     std::ios_base::openmode) override {
+        const off_type base = dir == std::ios_base::end   ? size
+                              : dir == std::ios_base::cur ? position
+                                                          : 0;
         position = base + offset;
         return pos_type(position);
     }
@@ -62,45 +63,41 @@ private:
     off_type position = 0;
 };
 
-TEST(ReadStream, TwoGibibytesOrMoreFailCleanly)
-{
+TEST(ReadStream, TwoGibibytesOrMoreFailCleanly) {
     HugeStream buffer;
     std::istream stream(&buffer);
     boost::any value;
-    EXPECT_EQ(failureOf([&] { Plist::readPlist(stream, value); }), "Plist: data of 2 GiB or more can't be read");
+    EXPECT_EQ(failureOf([&] { Plist::readPlist(stream, value); }),
+              "Plist: data of 2 GiB or more can't be read");
 }
 
-TEST(ReadStream, EmptyStreamIsZeroLengthData)
-{
+TEST(ReadStream, EmptyStreamIsZeroLengthData) {
     std::istringstream stream("");
     boost::any value;
     EXPECT_EQ(failureOf([&] { Plist::readPlist(stream, value); }), "Can't read zero length data");
 }
 
-TEST(ReadBuffer, NullOrEmptyBufferIsEmptyPlistData)
-{
+TEST(ReadBuffer, NullOrEmptyBufferIsEmptyPlistData) {
     boost::any value;
     EXPECT_EQ(failureOf([&] { Plist::readPlist(nullptr, 10, value); }), "Plist: Empty plist data");
     EXPECT_EQ(failureOf([&] { Plist::readPlist("x", 0, value); }), "Plist: Empty plist data");
 }
 
-TEST(ReadBuffer, BuffersShorterThanEightBytesAreXml)
-{
+TEST(ReadBuffer, BuffersShorterThanEightBytesAreXml) {
     // Only the first 7 bytes of "bplist00" are inside the buffer.
-    EXPECT_EQ(failureOf([] { readBuffer("bplist0"); }), "Plist: XML parsed with error No document element found");
+    EXPECT_EQ(failureOf([] { readBuffer("bplist0"); }),
+              "Plist: XML parsed with error No document element found");
     EXPECT_EQ(failureOf([] { readBuffer("<a/>"); }), "Plist: XML unknown node type ");
 }
 
-TEST(ReadBuffer, FailedReadLeavesTheValueAsItWas)
-{
+TEST(ReadBuffer, FailedReadLeavesTheValueAsItWas) {
     boost::any value = std::string("before");
     EXPECT_THROW(Plist::readPlist("<plist><foo/></plist>", 21, value), Plist::Error);
     EXPECT_THROW(Plist::readPlist("bplist00", 8, value), Plist::Error);
     EXPECT_EQ(boost::any_cast<std::string>(value), "before");
 }
 
-TEST(ReadBuffer, ErrorIsARuntimeError)
-{
+TEST(ReadBuffer, ErrorIsARuntimeError) {
     const Plist::Error error(std::string("message"));
     const std::runtime_error& base = error;
     EXPECT_STREQ(base.what(), "message");
@@ -115,8 +112,7 @@ private:
     std::unique_ptr<kxtest::LocalZone> zone;
 };
 
-TEST_P(InTimeZone, UtcFieldsGiveTheSameInstantEverywhere)
-{
+TEST_P(InTimeZone, UtcFieldsGiveTheSameInstantEverywhere) {
     EXPECT_EQ(Plist::Date(3, 4, 2018, 5, 6, 7, true).timeAsEpoch(), 1520139967);
     Plist::Date date;
     date.setTimeFromXMLConvention("2018-03-04T05:06:07Z");
@@ -128,8 +124,7 @@ TEST_P(InTimeZone, UtcFieldsGiveTheSameInstantEverywhere)
     EXPECT_EQ(date.timeAsEpoch(), -301233600);
 }
 
-TEST_P(InTimeZone, LocalFieldsFollowTheLocalZone)
-{
+TEST_P(InTimeZone, LocalFieldsFollowTheLocalZone) {
     {
         const kxtest::LocalZone utc("UTC0");
         EXPECT_EQ(Plist::Date(3, 4, 2018, 5, 6, 7, false).timeAsEpoch(), 1520139967);
@@ -140,7 +135,9 @@ TEST_P(InTimeZone, LocalFieldsFollowTheLocalZone)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, InTimeZone, ::testing::Values("UTC0", "Asia/Tokyo", "Europe/Berlin", "America/St_Johns"),
+INSTANTIATE_TEST_SUITE_P(Zones, InTimeZone,
+                         ::testing::Values("UTC0", "Asia/Tokyo", "Europe/Berlin",
+                                           "America/St_Johns"),
                          [](const auto& test) {
                              std::string name = test.param;
                              for (char& c : name)
@@ -149,8 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, InTimeZone, ::testing::Values("UTC0", "Asia/Toky
                              return name;
                          });
 
-TEST(Date, AppleEpochSecondsAreTruncatedTowardZero)
-{
+TEST(Date, AppleEpochSecondsAreTruncatedTowardZero) {
     Plist::Date date;
     date.setTimeFromAppleEpoch(0.0);
     EXPECT_EQ(date.timeAsEpoch(), 978307200);
@@ -160,8 +156,7 @@ TEST(Date, AppleEpochSecondsAreTruncatedTowardZero)
     EXPECT_EQ(date.timeAsEpoch(), 978307200);
 }
 
-TEST(Date, DefaultIsNow)
-{
+TEST(Date, DefaultIsNow) {
     const time_t before = time(nullptr);
     const Plist::Date now;
     EXPECT_GE(now.timeAsEpoch(), before);

@@ -12,8 +12,7 @@ namespace fs = boost::filesystem;
 
 namespace {
 
-TEST(FuzzRegressions, EveryKeptInputReadsOrFailsCleanly)
-{
+TEST(FuzzRegressions, EveryKeptInputReadsOrFailsCleanly) {
     const fs::path dir = fs::path(KX_SOURCE_DIR) / "tests/plist/regressions";
     int inputs = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {

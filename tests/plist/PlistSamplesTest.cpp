@@ -15,13 +15,9 @@ namespace fs = boost::filesystem;
 namespace {
 
 // The real system_profiler lists kept in tests/samples.
-fs::path samplesDir()
-{
-    return fs::path(KX_SAMPLES_DIR) / "macos";
-}
+fs::path samplesDir() { return fs::path(KX_SAMPLES_DIR) / "macos"; }
 
-std::vector<fs::path> sampleLists()
-{
+std::vector<fs::path> sampleLists() {
     std::vector<fs::path> lists;
     if (!fs::is_directory(samplesDir()))
         return lists;
@@ -32,13 +28,11 @@ std::vector<fs::path> sampleLists()
     return lists;
 }
 
-std::string quoted(const fs::path& path)
-{
+std::string quoted(const fs::path& path) {
     return "'" + boost::replace_all_copy(path.string(), "'", "'\\''") + "'";
 }
 
-TEST(SystemProfilerSamples, EveryListReadsToTheSameTreeInBothSyntaxes)
-{
+TEST(SystemProfilerSamples, EveryListReadsToTheSameTreeInBothSyntaxes) {
     const std::vector<fs::path> lists = sampleLists();
     ASSERT_FALSE(lists.empty()) << "no samples in " << samplesDir();
     if (std::system("python3 -c 'import plistlib' >/dev/null 2>&1") != 0)
@@ -47,11 +41,11 @@ TEST(SystemProfilerSamples, EveryListReadsToTheSameTreeInBothSyntaxes)
     // One python3 run converts every list: argv holds (input, output) pairs.
     const kxtest::TempFolder dir("kx-plist");
     const fs::path& work = dir.path();
-    std::string convert =
-        "python3 -c 'import plistlib, sys\n"
-        "for i in range(1, len(sys.argv), 2):\n"
-        "    plistlib.dump(plistlib.load(open(sys.argv[i], \"rb\")), open(sys.argv[i + 1], \"wb\"), "
-        "fmt=plistlib.FMT_BINARY)'";
+    std::string convert = "python3 -c 'import plistlib, sys\n"
+                          "for i in range(1, len(sys.argv), 2):\n"
+                          "    plistlib.dump(plistlib.load(open(sys.argv[i], \"rb\")), "
+                          "open(sys.argv[i + 1], \"wb\"), "
+                          "fmt=plistlib.FMT_BINARY)'";
     std::vector<fs::path> binaries;
     for (const fs::path& list : lists) {
         binaries.push_back(work / (std::to_string(binaries.size()) + ".bplist"));

@@ -14,15 +14,14 @@
 
 namespace plisttest {
 
-inline std::string fixture(const std::string& relative)
-{
+inline std::string fixture(const std::string& relative) {
     return std::string(KX_SOURCE_DIR) + "/tests/plist/fixtures/" + relative;
 }
 
 // Empty when both trees hold the same types and values, else the path of
 // the first difference.
-inline std::string difference(const boost::any& a, const boost::any& b, const std::string& at = "/")
-{
+inline std::string difference(const boost::any& a, const boost::any& b,
+                              const std::string& at = "/") {
     if (a.type() != b.type())
         return at + ": types differ (" + a.type().name() + " / " + b.type().name() + ")";
     if (auto* x = boost::any_cast<Plist::dictionary_type>(&a)) {
@@ -76,15 +75,13 @@ inline std::string difference(const boost::any& a, const boost::any& b, const st
 }
 
 // The tree of the list in the file `path`.
-inline boost::any readFile(const std::string& path)
-{
+inline boost::any readFile(const std::string& path) {
     boost::any value;
     Plist::readPlist(path.c_str(), value);
     return value;
 }
 
-inline boost::any readBuffer(const std::string& bytes)
-{
+inline boost::any readBuffer(const std::string& bytes) {
     boost::any value;
     Plist::readPlist(bytes.data(), static_cast<long long>(bytes.size()), value);
     return value;
@@ -92,8 +89,7 @@ inline boost::any readBuffer(const std::string& bytes)
 
 // The message of the exception a read throws, or "" when it succeeds.
 template <class Read>
-std::string failureOf(Read read)
-{
+std::string failureOf(Read read) {
     try {
         read();
     } catch (const std::exception& e) {
@@ -102,8 +98,7 @@ std::string failureOf(Read read)
     return {};
 }
 
-inline std::string bigEndian(uint64_t value, int width)
-{
+inline std::string bigEndian(uint64_t value, int width) {
     std::string bytes(width, '\0');
     for (int i = width - 1; i >= 0; --i, value >>= 8)
         bytes[i] = static_cast<char>(value & 0xFF);
@@ -118,8 +113,7 @@ struct BinaryList {
     int objectRefSize = 1;
     uint64_t topObject = 0;
 
-    std::string bytes() const
-    {
+    std::string bytes() const {
         std::string out = "bplist00";
         std::vector<uint64_t> offsets;
         for (const std::string& object : objects) {
@@ -140,8 +134,7 @@ struct BinaryList {
 };
 
 // Object bytes from a list of byte values.
-inline std::string obj(std::initializer_list<int> bytes)
-{
+inline std::string obj(std::initializer_list<int> bytes) {
     std::string out;
     for (int b : bytes)
         out += static_cast<char>(b);

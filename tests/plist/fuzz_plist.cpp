@@ -7,8 +7,7 @@
 
 #include "plist/Plist.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     boost::any value;
     try {
         Plist::readPlist(reinterpret_cast<const char*>(data), static_cast<long long>(size), value);

@@ -20,7 +20,8 @@ struct IdentityCase {
 
 void PrintTo(const IdentityCase& c, std::ostream* out) { *out << c.sample; }
 
-class ScriptIdentityReplay : public ScriptReplay, public ::testing::WithParamInterface<IdentityCase> {};
+class ScriptIdentityReplay : public ScriptReplay,
+                             public ::testing::WithParamInterface<IdentityCase> {};
 
 // The full dmidecode output repeats Manufacturer and Serial Number for the
 // board and the chassis; only the system's own section counts.
@@ -42,10 +43,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "784198EC-5827-476E-9E24-B0E98E8958F5"},
         IdentityCase{"glpi-dell-poweredge-r640-dmidecode", "Dell Inc.", "PowerEdge R640", "2RJF153",
                      "4C4C4544-0052-4A10-8046-B2C04F313533"},
-        IdentityCase{"glpi-hp-proliant-dl360p-gen8-dmidecode", "HP", "ProLiant DL360p Gen8", "USE2236835",
-                     "30343536-3138-5355-4532-323336383335"},
-        IdentityCase{"glpi-intel-S3000AHLX-board-dmidecode", "Not Specified", "Not Specified", "Not Specified",
-                     "D7AFF990-4871-11DB-A6C6-0007E994F7C3"},
+        IdentityCase{"glpi-hp-proliant-dl360p-gen8-dmidecode", "HP", "ProLiant DL360p Gen8",
+                     "USE2236835", "30343536-3138-5355-4532-323336383335"},
+        IdentityCase{"glpi-intel-S3000AHLX-board-dmidecode", "Not Specified", "Not Specified",
+                     "Not Specified", "D7AFF990-4871-11DB-A6C6-0007E994F7C3"},
         IdentityCase{"glpi-lenovo-thinkpad-dmidecode", "LENOVO", "1298A8G", "LR9NKZ7",
                      "725BA801-507B-11CB-95E6-C66052AAC597"},
         IdentityCase{"glpi-vmware-vm-dmidecode", "VMware, Inc.", "VMware Virtual Platform",
@@ -69,8 +70,9 @@ TEST_F(ScriptReplay, WithoutDmidecodeTheIdentityComesFromSysfs) {
         EXPECT_EQ(system["serialNumber"], "PF0XXXXX");
         EXPECT_EQ(system["uuid"], "a1b2c3d4-0000-1111-2222-333344445555");
         EXPECT_FALSE(hasResult("dmidecode"));
-        EXPECT_NE(resultFile("grep_sys_devices").find("/sys/devices/virtual/dmi/id/sys_vendor:LENOVO\n"),
-                  std::string::npos);
+        EXPECT_NE(
+            resultFile("grep_sys_devices").find("/sys/devices/virtual/dmi/id/sys_vendor:LENOVO\n"),
+            std::string::npos);
     }
 }
 
@@ -84,9 +86,12 @@ struct ProcessorCase {
     uint32_t clockMhz, cores;
 };
 
-void PrintTo(const ProcessorCase& c, std::ostream* out) { *out << c.sample << (c.lscpu.empty() ? "" : " with lscpu"); }
+void PrintTo(const ProcessorCase& c, std::ostream* out) {
+    *out << c.sample << (c.lscpu.empty() ? "" : " with lscpu");
+}
 
-class ScriptProcessorReplay : public ScriptReplay, public ::testing::WithParamInterface<ProcessorCase> {};
+class ScriptProcessorReplay : public ScriptReplay,
+                              public ::testing::WithParamInterface<ProcessorCase> {};
 
 // Every package is recorded, also where the kernel gives no "model name"
 // (ARM, PowerPC): the name then comes from lscpu, the cpuinfo's own keys, or
@@ -112,15 +117,16 @@ INSTANTIATE_TEST_SUITE_P(
                       "Intel(R) Xeon(R) CPU E5-2699 v3 @ 2.30GHz", 2301, 4},
         ProcessorCase{"glpi-rhel5.6-2sockets-16threads-Xeon-cpuinfo", "", 2,
                       "Intel(R) Xeon(R) CPU           E5620  @ 2.40GHz", 2394, 4},
-        ProcessorCase{"glpi-1socket-1core-2threads-cpuinfo", "", 1, "Intel(R) Atom(TM) CPU N270   @ 1.60GHz", 800,
-                      1},
+        ProcessorCase{"glpi-1socket-1core-2threads-cpuinfo", "", 1,
+                      "Intel(R) Atom(TM) CPU N270   @ 1.60GHz", 800, 1},
         ProcessorCase{"glpi-1socket-2cores-4threads-laptop-cpuinfo", "", 1,
                       "Intel(R) Core(TM) i3 CPU       M 350  @ 2.27GHz", 933, 2},
         ProcessorCase{"facter-vm-4cpus-without-physical-id-cpuinfo", "", 1,
                       "Intel(R) Xeon(R) CPU E5-2697 v4 @ 2.30GHz", 2294, 4},
         ProcessorCase{"glpi-vmware-vm-2vcpus-no-physical-id-cpuinfo", "", 1,
                       "Intel(R) Xeon(R) CPU           E7520  @ 1.87GHz", 2694, 1},
-        ProcessorCase{"glpi-raspberry-pi3-armv7-cpuinfo", "", 1, "ARMv7 Processor rev 4 (v7l)", 0, 1},
+        ProcessorCase{"glpi-raspberry-pi3-armv7-cpuinfo", "", 1, "ARMv7 Processor rev 4 (v7l)", 0,
+                      1},
         ProcessorCase{"glpi-raspberry-pi3-bookworm-aarch64-no-model-name-cpuinfo",
                       "Architecture:           aarch64\nVendor ID:              ARM\n"
                       "Model name:             Cortex-A53\nThread(s) per core:     1\n",
@@ -160,10 +166,12 @@ TEST_F(ScriptReplay, DisksAndOpticalDrivesFromLsblkInAnyColumnOrder) {
 
 // The form asked for: padded models trimmed, compressed RAM swap no disk.
 TEST_F(ScriptReplay, DiskModelsAreTrimmedAndRamDisksLeftOut) {
-    stubSays("lsblk", "TYPE=\"disk\" MODEL=\"Samsung SSD 860 EVO 500GB   \" SIZE=\"500107862016\" KNAME=\"sda\"\n"
-                      "TYPE=\"disk\" MODEL=\"\" SIZE=\"8589934592\" KNAME=\"zram0\"\n"
-                      "TYPE=\"disk\" MODEL=\"\" SIZE=\"274877906944\" KNAME=\"vda\"\n"
-                      "TYPE=\"loop\" MODEL=\"\" SIZE=\"4096\" KNAME=\"loop0\"\n");
+    stubSays(
+        "lsblk",
+        "TYPE=\"disk\" MODEL=\"Samsung SSD 860 EVO 500GB   \" SIZE=\"500107862016\" KNAME=\"sda\"\n"
+        "TYPE=\"disk\" MODEL=\"\" SIZE=\"8589934592\" KNAME=\"zram0\"\n"
+        "TYPE=\"disk\" MODEL=\"\" SIZE=\"274877906944\" KNAME=\"vda\"\n"
+        "TYPE=\"loop\" MODEL=\"\" SIZE=\"4096\" KNAME=\"loop0\"\n");
     const json disks = replay().hardware["disks"];
     ASSERT_EQ(disks.size(), 2u);
     EXPECT_EQ(disks[0]["name"], "Samsung SSD 860 EVO 500GB");
@@ -193,20 +201,23 @@ TEST_F(ScriptReplay, VolumesFromDfInBytesNamedByMountPoint) {
 // Pseudo and network file systems, and a mount point with a blank, are no
 // volumes of this machine; everything else keeps its place.
 TEST_F(ScriptReplay, PseudoFileSystemsAndMountPointsWithBlanksAreLeftOut) {
-    stubSays("df", "Filesystem     Type     1024-blocks     Used Available Capacity Mounted on\n"
-                   "udev           devtmpfs     4008360        0   4008360       0% /dev\n"
-                   "tmpfs          tmpfs         808124     1660    806464       1% /run\n"
-                   "/dev/nvme0n1p2 ext4       490617784 81234568 384361724      18% /\n"
-                   "overlay        overlay    490617784 81234568 384361724      18% /var/lib/docker/overlay2/x/merged\n"
-                   "/dev/loop3     squashfs       56832    56832         0     100% /snap/core18/2812\n"
-                   "server:/export nfs4       976284672 12345678 963938994       2% /mnt/export\n"
-                   "/dev/sdb1      vfat        30298112  1234567  29063545       5% /media/My Stick\n"
-                   "/dev/nvme0n1p1 vfat          523248     6220    517028       2% /boot/efi\n");
+    stubSays("df",
+             "Filesystem     Type     1024-blocks     Used Available Capacity Mounted on\n"
+             "udev           devtmpfs     4008360        0   4008360       0% /dev\n"
+             "tmpfs          tmpfs         808124     1660    806464       1% /run\n"
+             "/dev/nvme0n1p2 ext4       490617784 81234568 384361724      18% /\n"
+             "overlay        overlay    490617784 81234568 384361724      18% "
+             "/var/lib/docker/overlay2/x/merged\n"
+             "/dev/loop3     squashfs       56832    56832         0     100% /snap/core18/2812\n"
+             "server:/export nfs4       976284672 12345678 963938994       2% /mnt/export\n"
+             "/dev/sdb1      vfat        30298112  1234567  29063545       5% /media/My Stick\n"
+             "/dev/nvme0n1p1 vfat          523248     6220    517028       2% /boot/efi\n");
     const json volumes = replay().hardware["partitions"];
     ASSERT_EQ(volumes.size(), 2u);
     EXPECT_EQ(volumes[0]["name"], "/");
     EXPECT_EQ(volumes[1]["name"], "/boot/efi");
-    EXPECT_EQ(lines(resultFile("logical_disk")).at(1), "/ ext4 502392610816 83184197632 393586405376 18% /dev/nvme0n1p2");
+    EXPECT_EQ(lines(resultFile("logical_disk")).at(1),
+              "/ ext4 502392610816 83184197632 393586405376 18% /dev/nvme0n1p2");
 }
 
 // ------------------------------------------------------------------- display
@@ -225,7 +236,9 @@ TEST_F(ScriptReplay, DisplayIsTheFirstGraphicsControllerWithoutCodes) {
         EXPECT_EQ(monitors[0]["name"], c.second) << c.first;
     }
     // A PCI domain of five digits would put a colon where the agent looks for the class's.
-    stubSays("lspci", "10000:e1:00.0 3D controller: NVIDIA Corporation GA107GLM [RTX A2000 Mobile] (rev a1)\n");
+    stubSays(
+        "lspci",
+        "10000:e1:00.0 3D controller: NVIDIA Corporation GA107GLM [RTX A2000 Mobile] (rev a1)\n");
     const json monitors = replay().hardware["monitors"];
     ASSERT_EQ(monitors.size(), 1u);
     EXPECT_EQ(monitors[0]["name"], "NVIDIA Corporation GA107GLM [RTX A2000 Mobile] (rev a1)");
@@ -240,11 +253,13 @@ struct Adapter {
 std::vector<Adapter> adapters(const json& hardware) {
     std::vector<Adapter> result;
     for (const json& nic : hardware["nics"])
-        result.push_back({nic["description"], nic["macAddress"], nic["ipAddress"], nic["subnetMask"]});
+        result.push_back(
+            {nic["description"], nic["macAddress"], nic["ipAddress"], nic["subnetMask"]});
     return result;
 }
 
-void expectAdapters(const json& hardware, const std::vector<Adapter>& expected, const std::string& sample) {
+void expectAdapters(const json& hardware, const std::vector<Adapter>& expected,
+                    const std::string& sample) {
     const std::vector<Adapter> recorded = adapters(hardware);
     ASSERT_EQ(recorded.size(), expected.size()) << sample;
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -259,21 +274,22 @@ void expectAdapters(const json& hardware, const std::vector<Adapter>& expected, 
 // address (not the secondary one listed after it, not a point-to-point
 // peer's); loopback left out; udev's names for the adapter where it has them.
 TEST_F(ScriptReplay, AdaptersFromIpAddrWithTheirPrimaryAddresses) {
-    stub("udevadm", "case \"$*\" in *net/eth0) printf 'ID_VENDOR_FROM_DATABASE=Intel Corporation\\n"
-                    "ID_MODEL_FROM_DATABASE=82574L Gigabit Network Connection\\nINTERFACE=eth0\\n' ;; esac");
+    stub("udevadm",
+         "case \"$*\" in *net/eth0) printf 'ID_VENDOR_FROM_DATABASE=Intel Corporation\\n"
+         "ID_MODEL_FROM_DATABASE=82574L Gigabit Network Connection\\nINTERFACE=eth0\\n' ;; esac");
     const std::vector<std::pair<std::string, std::vector<Adapter>>> cases = {
         {"facter-ip-a", {{"(ens160)", "00:50:56:9a:61:46", "10.16.119.155", "255.255.240.0"}}},
         {"glpi-el8-ip-addr",
          {{"(docker0)", "02:42:0c:d5:0f:d7", "172.17.0.1", "255.255.0.0"},
-          {"Intel Corporation 82574L Gigabit Network Connection (eth0)", "e4:11:5b:ed:36:0c", "10.10.220.100",
-           "255.255.255.255"},
+          {"Intel Corporation 82574L Gigabit Network Connection (eth0)", "e4:11:5b:ed:36:0c",
+           "10.10.220.100", "255.255.255.255"},
           {"(eth1)", "e4:11:5b:ed:36:38", "", ""},
           {"(eth2)", "e4:11:5b:ed:36:0e", "", ""},
           {"(eth3)", "e4:11:5b:ed:36:3a", "", ""},
           {"(macvlan0)", "4e:05:62:03:69:e7", "10.10.220.101", "255.255.255.0"}}},
         {"glpi-ip-addr-1",
-         {{"Intel Corporation 82574L Gigabit Network Connection (eth0)", "00:23:18:91:db:8d", "192.168.0.10",
-           "255.255.255.0"},
+         {{"Intel Corporation 82574L Gigabit Network Connection (eth0)", "00:23:18:91:db:8d",
+           "192.168.0.10", "255.255.255.0"},
           {"(tap0)", "8a:84:99:29:46:05", "172.28.218.101", "255.255.255.0"},
           {"(tun0)", "", "192.168.41.6", "255.255.255.255"},
           {"(tun1)", "", "192.168.222.14", "255.255.255.255"},
@@ -282,8 +298,9 @@ TEST_F(ScriptReplay, AdaptersFromIpAddrWithTheirPrimaryAddresses) {
         stubPrints("ip", sample("linux/ip_addr/" + c.first));
         expectAdapters(replay().hardware, c.second, c.first);
     }
-    EXPECT_EQ(resultFile("nic_eth0"), "ID_VENDOR_FROM_DATABASE=Intel Corporation\n"
-                                      "ID_MODEL_FROM_DATABASE=82574L Gigabit Network Connection\nINTERFACE=eth0\n");
+    EXPECT_EQ(resultFile("nic_eth0"),
+              "ID_VENDOR_FROM_DATABASE=Intel Corporation\n"
+              "ID_MODEL_FROM_DATABASE=82574L Gigabit Network Connection\nINTERFACE=eth0\n");
     EXPECT_EQ(resultFile("ip_tun0"), "    inet 192.168.41.6/32 scope global\n");
 }
 

@@ -29,7 +29,8 @@ void PrintTo(const ReleaseCase& c, std::ostream* out) {
         *out << (i == 0 ? "" : "+") << c.files[i].second;
 }
 
-class ScriptReleaseReplay : public ScriptReplay, public ::testing::WithParamInterface<ReleaseCase> {};
+class ScriptReleaseReplay : public ScriptReplay,
+                            public ::testing::WithParamInterface<ReleaseCase> {};
 
 // Whatever files the distribution has, "os" is a text the agent's release
 // parser reads to the distribution's name and version.
@@ -44,73 +45,118 @@ TEST_P(ScriptReleaseReplay, DistributionAndVersionAsTheReleaseFilesSayThem) {
 INSTANTIATE_TEST_SUITE_P(
     Samples, ScriptReleaseReplay,
     ::testing::Values(
-        ReleaseCase{{{"etc/lsb-release", "distro-ubuntu-14.04-lsb-release"}}, "Ubuntu 14.04.3 LTS", "14.04.3"},
-        ReleaseCase{{{"etc/lsb-release", "distro-ubuntu-16.04-lsb-release"}}, "Ubuntu 16.04.1 LTS", "16.04.1"},
+        ReleaseCase{{{"etc/lsb-release", "distro-ubuntu-14.04-lsb-release"}},
+                    "Ubuntu 14.04.3 LTS",
+                    "14.04.3"},
+        ReleaseCase{{{"etc/lsb-release", "distro-ubuntu-16.04-lsb-release"}},
+                    "Ubuntu 16.04.1 LTS",
+                    "16.04.1"},
         ReleaseCase{{{"etc/lsb-release", "distro-ubuntu-24.04-lsb-release"},
                      {"etc/debian_version", "distro-debian-testing-debian_version"}},
-                    "Ubuntu 24.04.3 LTS", "24.04.3"},
-        ReleaseCase{{{"etc/lsb-release", "distro-linuxmint-17.3-lsb-release"}}, "Linux Mint 17.3 Rosa", "17.3"},
-        ReleaseCase{{{"etc/debian_version", "distro-debian-8-debian_version"}}, "Debian 8.2", "8.2"},
-        ReleaseCase{{{"etc/debian_version", "distro-debian-13-debian_version"}}, "Debian 13.1", "13.1"},
-        ReleaseCase{{{"etc/debian_version", "glpi-debian-11.2-debian_version"}}, "Debian 11.2", "11.2"},
-        ReleaseCase{{{"etc/debian_version", "distro-debian-testing-debian_version"}}, "Debian bookworm/sid",
+                    "Ubuntu 24.04.3 LTS",
+                    "24.04.3"},
+        ReleaseCase{{{"etc/lsb-release", "distro-linuxmint-17.3-lsb-release"}},
+                    "Linux Mint 17.3 Rosa",
+                    "17.3"},
+        ReleaseCase{
+            {{"etc/debian_version", "distro-debian-8-debian_version"}}, "Debian 8.2", "8.2"},
+        ReleaseCase{
+            {{"etc/debian_version", "distro-debian-13-debian_version"}}, "Debian 13.1", "13.1"},
+        ReleaseCase{
+            {{"etc/debian_version", "glpi-debian-11.2-debian_version"}}, "Debian 11.2", "11.2"},
+        ReleaseCase{{{"etc/debian_version", "distro-debian-testing-debian_version"}},
+                    "Debian bookworm/sid",
                     "bookworm/sid"},
-        ReleaseCase{{{"etc/centos-release", "distro-centos-5-centos-release"}}, "CentOS release 5.11 (Final)", "5.11"},
+        ReleaseCase{{{"etc/centos-release", "distro-centos-5-centos-release"}},
+                    "CentOS release 5.11 (Final)",
+                    "5.11"},
         ReleaseCase{{{"etc/centos-release", "distro-centos-7-centos-release"},
                      {"etc/redhat-release", "distro-centos-7-centos-release"}},
-                    "CentOS Linux release 7.1.1503 (Core)", "7.1.1503"},
-        ReleaseCase{{{"etc/centos-release", "glpi-centos-7.9-centos-release"}}, "CentOS Linux release 7.9.2009 (Core)",
+                    "CentOS Linux release 7.1.1503 (Core)",
+                    "7.1.1503"},
+        ReleaseCase{{{"etc/centos-release", "glpi-centos-7.9-centos-release"}},
+                    "CentOS Linux release 7.9.2009 (Core)",
                     "7.9.2009"},
         ReleaseCase{{{"etc/redhat-release", "distro-rhel-5-redhat-release"}},
-                    "Red Hat Enterprise Linux Server release 5.11 (Tikanga)", "5.11"},
+                    "Red Hat Enterprise Linux Server release 5.11 (Tikanga)",
+                    "5.11"},
         ReleaseCase{{{"etc/redhat-release", "distro-rhel-6-redhat-release"}},
-                    "Red Hat Enterprise Linux Server release 6.5 (Santiago)", "6.5"},
+                    "Red Hat Enterprise Linux Server release 6.5 (Santiago)",
+                    "6.5"},
         ReleaseCase{{{"etc/redhat-release", "distro-rhel-7-redhat-release"}},
-                    "Red Hat Enterprise Linux Server release 7.0 (Maipo)", "7.0"},
+                    "Red Hat Enterprise Linux Server release 7.0 (Maipo)",
+                    "7.0"},
         // The script keeps the name as it is; the record holds Shift_JIS, which has
         // no o with umlaut (written "?") but the closing quotation mark.
         ReleaseCase{{{"etc/fedora-release", "distro-fedora-19-fedora-release"}},
-                    "Fedora release 19 (Schr?dinger\xE2\x80\x99s Cat)", "19"},
-        ReleaseCase{{{"etc/fedora-release", "distro-fedora-30-fedora-release"}}, "Fedora release 30 (Thirty)", "30"},
+                    "Fedora release 19 (Schr?dinger\xE2\x80\x99s Cat)",
+                    "19"},
+        ReleaseCase{{{"etc/fedora-release", "distro-fedora-30-fedora-release"}},
+                    "Fedora release 30 (Thirty)",
+                    "30"},
         ReleaseCase{{{"etc/fedora-release", "distro-fedora-42-fedora-release"},
                      {"etc/os-release", "glpi-fedora-35-os-release"}},
-                    "Fedora release 42 (Forty Two)", "42"},
-        ReleaseCase{{{"etc/os-release", "glpi-fedora-35-os-release"}}, "Fedora Linux 35 (Thirty Five)", "35"},
+                    "Fedora release 42 (Forty Two)",
+                    "42"},
+        ReleaseCase{{{"etc/os-release", "glpi-fedora-35-os-release"}},
+                    "Fedora Linux 35 (Thirty Five)",
+                    "35"},
         ReleaseCase{{{"etc/oracle-release", "distro-oracle-7-oracle-release"},
                      {"etc/redhat-release", "distro-rhel-7-redhat-release"}},
-                    "Oracle Linux Server release 7.5", "7.5"},
-        ReleaseCase{{{"etc/rocky-release", "distro-rocky-9-rocky-release"}}, "Rocky Linux release 9.3 (Blue Onyx)",
+                    "Oracle Linux Server release 7.5",
+                    "7.5"},
+        ReleaseCase{{{"etc/rocky-release", "distro-rocky-9-rocky-release"}},
+                    "Rocky Linux release 9.3 (Blue Onyx)",
                     "9.3"},
         ReleaseCase{{{"etc/redhat-release", "distro-scientific-7-redhat-release"}},
-                    "Scientific Linux release 7.2 (Nitrogen)", "7.2"},
+                    "Scientific Linux release 7.2 (Nitrogen)",
+                    "7.2"},
         ReleaseCase{{{"etc/redhat-release", "distro-cloudlinux-7-redhat-release"}},
-                    "CloudLinux release 7.3 (Yury Malyshev)", "7.3"},
+                    "CloudLinux release 7.3 (Yury Malyshev)",
+                    "7.3"},
         ReleaseCase{{{"etc/system-release", "distro-amazon-2016.03-system-release"}},
-                    "Amazon Linux AMI release 2016.03", "2016.03"},
-        ReleaseCase{{{"etc/gentoo-release", "distro-gentoo-gentoo-release"}}, "Gentoo Base System release 2.2", "2.2"},
-        ReleaseCase{{{"etc/slackware-version", "distro-slackware-14.1-slackware-version"}}, "Slackware 14.1", "14.1"},
+                    "Amazon Linux AMI release 2016.03",
+                    "2016.03"},
+        ReleaseCase{{{"etc/gentoo-release", "distro-gentoo-gentoo-release"}},
+                    "Gentoo Base System release 2.2",
+                    "2.2"},
+        ReleaseCase{{{"etc/slackware-version", "distro-slackware-14.1-slackware-version"}},
+                    "Slackware 14.1",
+                    "14.1"},
         ReleaseCase{{{"etc/arch-release", "distro-arch-arch-release-empty"},
                      {"usr/lib/os-release", "distro-arch-os-release"}},
-                    "Arch Linux", ""},
+                    "Arch Linux",
+                    ""},
         ReleaseCase{{{"etc/arch-release", "distro-arch-arch-release-empty"}}, "", ""},
         ReleaseCase{{{"etc/mandriva-release", "distro-mandriva-2011-mandriva-release"}},
-                    "Mandriva Linux release 2011.0 (Official)", "Mandriva Linux release 2011.0 (Official)"},
-        ReleaseCase{{{"etc/mageia-release", "distro-mageia-5-mageia-release-also-mandriva-release"},
-                     {"etc/mandriva-release", "distro-mageia-5-mageia-release-also-mandriva-release"}},
-                    "Mageia release 5 (Official)", "5"},
-        ReleaseCase{{{"etc/SuSE-release", "distro-opensuse-42.1-SuSE-release"}}, "openSUSE 42.1 (x86_64)", "42.1"},
-        ReleaseCase{{{"etc/SuSE-release", "distro-sles-12-SuSE-release"}, {"etc/os-release", "distro-sles-12-os-release"}},
-                    "SUSE Linux Enterprise Server 12 SP1", "12.1"},
-        ReleaseCase{{{"etc/SuSE-release", "distro-sles-12-SuSE-release"}}, "SUSE Linux Enterprise Server 12 (s390x)",
+                    "Mandriva Linux release 2011.0 (Official)",
+                    "Mandriva Linux release 2011.0 (Official)"},
+        ReleaseCase{
+            {{"etc/mageia-release", "distro-mageia-5-mageia-release-also-mandriva-release"},
+             {"etc/mandriva-release", "distro-mageia-5-mageia-release-also-mandriva-release"}},
+            "Mageia release 5 (Official)",
+            "5"},
+        ReleaseCase{{{"etc/SuSE-release", "distro-opensuse-42.1-SuSE-release"}},
+                    "openSUSE 42.1 (x86_64)",
+                    "42.1"},
+        ReleaseCase{{{"etc/SuSE-release", "distro-sles-12-SuSE-release"},
+                     {"etc/os-release", "distro-sles-12-os-release"}},
+                    "SUSE Linux Enterprise Server 12 SP1",
                     "12.1"},
-        ReleaseCase{{{"etc/os-release", "distro-opensuse-leap-15.2-os-release"}}, "openSUSE Leap 15.2", "15.2"}));
+        ReleaseCase{{{"etc/SuSE-release", "distro-sles-12-SuSE-release"}},
+                    "SUSE Linux Enterprise Server 12 (s390x)",
+                    "12.1"},
+        ReleaseCase{{{"etc/os-release", "distro-opensuse-leap-15.2-os-release"}},
+                    "openSUSE Leap 15.2",
+                    "15.2"}));
 
 // Debian names its version only in debian_version; on its own that file
 // names no distribution, so the version comes first and the name after it.
 TEST_F(ScriptReplay, DebianVersionComesBeforeTheLineThatNamesDebian) {
     rootCopy("etc/debian_version", sample("linux/release/glpi-debian-11.2-debian_version"));
-    rootFile("etc/os-release", "PRETTY_NAME=\"Debian GNU/Linux 11 (bullseye)\"\nNAME=\"Debian GNU/Linux\"\n"
-                               "VERSION_ID=\"11\"\nID=debian\n");
+    rootFile("etc/os-release",
+             "PRETTY_NAME=\"Debian GNU/Linux 11 (bullseye)\"\nNAME=\"Debian GNU/Linux\"\n"
+             "VERSION_ID=\"11\"\nID=debian\n");
     replay();
     EXPECT_EQ(resultFile("os"), "11.2\nDebian GNU/Linux 11 (bullseye)\n");
 }
@@ -148,9 +194,11 @@ TEST_F(ScriptReplay, DpkgPackagesWithTheirInstallationTimesFromAllLogs) {
              "libfoo1\ti386\t2.0-1\t10\tlibs\tinstall ok installed\n"
              "libfoo1\tamd64\t2.0-1\t10\tlibs\tinstall ok installed\n";
     stubSays("dpkg-query", query);
-    rootCopy("var/log/dpkg.log.2", sample("linux/packages/locp-ubuntu14.04-dpkg.log-first-300-lines"));
+    rootCopy("var/log/dpkg.log.2",
+             sample("linux/packages/locp-ubuntu14.04-dpkg.log-first-300-lines"));
     ASSERT_EQ(std::system(("gzip " + quoted((root / "var/log/dpkg.log.2").string())).c_str()), 0);
-    rootCopy("var/log/dpkg.log.1", sample("linux/packages/locp-ubuntu14.04-dpkg.log-last-300-lines"));
+    rootCopy("var/log/dpkg.log.1",
+             sample("linux/packages/locp-ubuntu14.04-dpkg.log-last-300-lines"));
     rootFile("var/log/dpkg.log", "2018-01-02 03:04:05 install apt <none> 0.8.10.3+squeeze1\n"
                                  "2018-01-02 03:04:06 install libfoo1 <none> 2.0-1\n"
                                  "2018-02-02 03:04:05 upgrade apt 0.8.10.3 0.8.10.3+squeeze1\n");
@@ -174,9 +222,12 @@ TEST_F(ScriptReplay, DpkgPackagesWithTheirInstallationTimesFromAllLogs) {
     EXPECT_EQ(times["libfoo1"], seconds("2018-01-02 03:04:06"));
     EXPECT_EQ(times["apache2"], 0);
     // Keys match exactly: "app" names the package as the log does.
-    EXPECT_NE(resultFile("app").find("\nbase-passwd 3.5.33 base-passwd:amd64\n"), std::string::npos);
-    EXPECT_NE(resultFile("app_install").find("2018-01-02 03:04:06 install libfoo1:amd64\n"), std::string::npos);
-    EXPECT_NE(resultFile("app_install").find("2018-01-02 03:04:06 install libfoo1:i386\n"), std::string::npos);
+    EXPECT_NE(resultFile("app").find("\nbase-passwd 3.5.33 base-passwd:amd64\n"),
+              std::string::npos);
+    EXPECT_NE(resultFile("app_install").find("2018-01-02 03:04:06 install libfoo1:amd64\n"),
+              std::string::npos);
+    EXPECT_NE(resultFile("app_install").find("2018-01-02 03:04:06 install libfoo1:i386\n"),
+              std::string::npos);
 
     // The oldest entry of all logs is the system's installation.
     EXPECT_EQ(resultFile("os_install_2"), "20150218193320\n");
@@ -198,7 +249,8 @@ TEST_F(ScriptReplay, EveryPackageTheLogInstalledHasItsInstallationTime) {
         if (!(fields >> date >> time >> action >> key >> none >> version) || action != "install")
             continue;
         const std::string name = key.substr(0, key.find(':'));
-        query += name + "\t" + key.substr(key.find(':') + 1) + "\t" + version + "\t1\tadmin\tinstall ok installed\n";
+        query += name + "\t" + key.substr(key.find(':') + 1) + "\t" + version +
+                 "\t1\tadmin\tinstall ok installed\n";
         installed[name] = seconds(date + " " + time);
     }
     ASSERT_EQ(installed.size(), 51u);
@@ -219,7 +271,9 @@ TEST_F(ScriptReplay, RpmPackagesWithTheirOwnInstallationTimes) {
     stubPrints("rpm", sample("linux/packages/glpi-mageia-rpm-qa-queryformat-tab-separated"));
     const Inventory inventory = replay();
     const std::vector<Package> listed = packages(inventory.software);
-    ASSERT_EQ(listed.size(), lines(readFile(sample("linux/packages/glpi-mageia-rpm-qa-queryformat-tab-separated"))).size());
+    ASSERT_EQ(listed.size(),
+              lines(readFile(sample("linux/packages/glpi-mageia-rpm-qa-queryformat-tab-separated")))
+                  .size());
     EXPECT_EQ(listed[0].name, "libpciaccess0");
     EXPECT_EQ(listed[0].version, "0.12.1-1.mga1");
     EXPECT_EQ(listed[0].installTime, 1311080703);
@@ -241,10 +295,13 @@ TEST_F(ScriptReplay, RpmPackagesWithTheirOwnInstallationTimes) {
 TEST_F(ScriptReplay, InstallationTimeIsTheEarlierOfRootBirthAndOldestLogEntry) {
     stubSays("dpkg-query", "bash\tamd64\t5.2.15-2+b2\t7163\tshells\tinstall ok installed\n");
     rootFile("var/log/dpkg.log", "2023-06-10 08:00:00 install bash:amd64 <none> 5.2.15-2+b2\n");
-    for (const auto& birth : std::vector<std::pair<std::string, std::string>>{
-             {"1686300000", "20230609084000"}, {"1700000000", "20230610080000"}, {"0", "20230610080000"}}) {
+    for (const auto& birth :
+         std::vector<std::pair<std::string, std::string>>{{"1686300000", "20230609084000"},
+                                                          {"1700000000", "20230610080000"},
+                                                          {"0", "20230610080000"}}) {
         stubSays("stat", birth.first + "\n");
-        EXPECT_EQ(replay().hardware["operatingSystem"]["osInstallDate"], birth.second) << birth.first;
+        EXPECT_EQ(replay().hardware["operatingSystem"]["osInstallDate"], birth.second)
+            << birth.first;
         EXPECT_EQ(hasResult("os_install_1"), birth.first != "0");
     }
 }

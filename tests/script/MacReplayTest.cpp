@@ -20,27 +20,35 @@ protected:
             return;
         stubSays("uname", "Darwin\n");
         stubSays("hostname", "MacBook-Pro.example.org\n");
-        stubPrints("sw_vers", sample("macos/sw_vers/facter-13.3.1-RSR-ProductVersionExtra-sw_vers.txt"));
-        reports = {{"SPHardwareDataType", "hardware/ohai-10.7.5-MacBookPro8-2-SPHardwareDataType-full.xml"},
-                   {"SPMemoryDataType", "memory/ohai-10.7.5-MacBookPro8-2-SPMemoryDataType-mini.xml"},
-                   {"SPSerialATADataType", "sata/ohai-10.7.5-MacBookPro8-2-SPSerialATADataType-mini.xml"},
-                   {"SPNVMeDataType", "nvme/glpi-AppleSilicon-APPLE-SSD-AP0512Q-SPNVMeDataType.xml"},
-                   {"SPParallelATADataType", "pata/ohai-10.7.5-MacBookPro8-2-SPParallelATADataType-mini-empty.xml"},
-                   {"SPStorageDataType", "storage/ohai-2016-MacBookPro11-1-SPStorageDataType-corestorage.xml"},
-                   {"SPNetworkDataType", "network/ohai-10.7.5-MacBookPro8-2-SPNetworkDataType-mini.xml"},
-                   {"SPApplicationsDataType", "applications/ohai-10.7.5-MacBookPro8-2-SPApplicationsDataType-mini.xml"},
-                   {"SPDisplaysDataType", "displays/glpi-GeForceGT730-SPDisplaysDataType.txt"}};
+        stubPrints("sw_vers",
+                   sample("macos/sw_vers/facter-13.3.1-RSR-ProductVersionExtra-sw_vers.txt"));
+        reports = {
+            {"SPHardwareDataType",
+             "hardware/ohai-10.7.5-MacBookPro8-2-SPHardwareDataType-full.xml"},
+            {"SPMemoryDataType", "memory/ohai-10.7.5-MacBookPro8-2-SPMemoryDataType-mini.xml"},
+            {"SPSerialATADataType", "sata/ohai-10.7.5-MacBookPro8-2-SPSerialATADataType-mini.xml"},
+            {"SPNVMeDataType", "nvme/glpi-AppleSilicon-APPLE-SSD-AP0512Q-SPNVMeDataType.xml"},
+            {"SPParallelATADataType",
+             "pata/ohai-10.7.5-MacBookPro8-2-SPParallelATADataType-mini-empty.xml"},
+            {"SPStorageDataType",
+             "storage/ohai-2016-MacBookPro11-1-SPStorageDataType-corestorage.xml"},
+            {"SPNetworkDataType", "network/ohai-10.7.5-MacBookPro8-2-SPNetworkDataType-mini.xml"},
+            {"SPApplicationsDataType",
+             "applications/ohai-10.7.5-MacBookPro8-2-SPApplicationsDataType-mini.xml"},
+            {"SPDisplaysDataType", "displays/glpi-GeForceGT730-SPDisplaysDataType.txt"}};
         writeProfiler();
     }
 
     // system_profiler: records its arguments, prints the report of the data
     // type asked for (a report named "cut:" is cut off after 1000 bytes).
     void writeProfiler() {
-        std::string body = "printf '%s\\n' \"$*\" >> " + quoted((base / "calls").string()) + "\ncase \"$*\" in\n";
+        std::string body =
+            "printf '%s\\n' \"$*\" >> " + quoted((base / "calls").string()) + "\ncase \"$*\" in\n";
         for (const auto& report : reports) {
             const bool cut = report.second.rfind("cut:", 0) == 0;
             const fs::path file = sample("macos/" + report.second.substr(cut ? 4 : 0));
-            body += "*" + report.first + "*) " + (cut ? "head -c 1000 " : "cat ") + quoted(file.string()) + " ;;\n";
+            body += "*" + report.first + "*) " + (cut ? "head -c 1000 " : "cat ") +
+                    quoted(file.string()) + " ;;\n";
         }
         stub("system_profiler", body + "esac");
     }
@@ -50,14 +58,18 @@ protected:
 
 TEST_F(ScriptMacReplay, EveryReportIsLeftAsTheProfilerWroteIt) {
     replay("bash --posix");
-    const std::map<std::string, std::string> files = {
-        {"hardware.xml", "SPHardwareDataType"},    {"mem.xml", "SPMemoryDataType"},
-        {"physical_disk.xml", "SPSerialATADataType"}, {"nvme_disk.xml", "SPNVMeDataType"},
-        {"pata_disk.xml", "SPParallelATADataType"}, {"logical_disk.xml", "SPStorageDataType"},
-        {"nics", "SPNetworkDataType"},             {"app", "SPApplicationsDataType"},
-        {"video", "SPDisplaysDataType"}};
+    const std::map<std::string, std::string> files = {{"hardware.xml", "SPHardwareDataType"},
+                                                      {"mem.xml", "SPMemoryDataType"},
+                                                      {"physical_disk.xml", "SPSerialATADataType"},
+                                                      {"nvme_disk.xml", "SPNVMeDataType"},
+                                                      {"pata_disk.xml", "SPParallelATADataType"},
+                                                      {"logical_disk.xml", "SPStorageDataType"},
+                                                      {"nics", "SPNetworkDataType"},
+                                                      {"app", "SPApplicationsDataType"},
+                                                      {"video", "SPDisplaysDataType"}};
     for (const auto& file : files)
-        EXPECT_EQ(resultFile(file.first), readFile(sample("macos/" + reports[file.second]))) << file.first;
+        EXPECT_EQ(resultFile(file.first), readFile(sample("macos/" + reports[file.second])))
+            << file.first;
     // The full detail level: the mini one drops serials, volumes and network details.
     for (const std::string& call : lines(readFile(base / "calls"))) {
         if (call != "SPDisplaysDataType") {
@@ -67,7 +79,8 @@ TEST_F(ScriptMacReplay, EveryReportIsLeftAsTheProfilerWroteIt) {
     // ProductVersionExtra also begins with "ProductVersion": left out.
     EXPECT_EQ(resultFile("os"), "ProductName:\tmacOS\nProductVersion:\t13.3.1\n");
     EXPECT_EQ(resultFile("hostname"), "MacBook-Pro.example.org\n");
-    for (const char* linuxOnly : {"cpu", "mem", "arch", "app_install", "physical_disk", "logical_disk"})
+    for (const char* linuxOnly :
+         {"cpu", "mem", "arch", "app_install", "physical_disk", "logical_disk"})
         EXPECT_FALSE(hasResult(linuxOnly)) << linuxOnly;
 }
 
@@ -94,7 +107,8 @@ TEST_F(ScriptMacReplay, TheAgentRecordsTheMacFromTheReports) {
     EXPECT_TRUE(disks.count("APPLE SSD AP0512Q"));
     bool startUpVolume = false;
     for (const json& volume : hardware["partitions"])
-        startUpVolume = startUpVolume || (volume["name"] == "/" && volume["sizeBytes"] == 249661751296LL);
+        startUpVolume =
+            startUpVolume || (volume["name"] == "/" && volume["sizeBytes"] == 249661751296LL);
     EXPECT_TRUE(startUpVolume);
     ASSERT_EQ(hardware["monitors"].size(), 1u);
     EXPECT_EQ(hardware["monitors"][0]["name"], "Asus GeForce GT 730");

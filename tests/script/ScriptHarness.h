@@ -165,7 +165,8 @@ inline Outcome runInGroup(const std::string& command, std::chrono::seconds bound
     }
     // Waits no longer than the group takes to empty; the bound is a guard.
     const auto grace = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (!(outcome.leftovers = groupMembers(pid)).empty() && std::chrono::steady_clock::now() < grace)
+    while (!(outcome.leftovers = groupMembers(pid)).empty() &&
+           std::chrono::steady_clock::now() < grace)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ::kill(-pid, SIGKILL);
     int status = 0;
@@ -184,14 +185,15 @@ public:
         bin = base / "bin";
         for (const fs::path& made : {home, root, bin, base / "data"})
             fs::create_directories(made);
-        fs::copy_file(fs::path(KX_SOURCE_DIR) / "script" / "macInventory.sh", home / "macInventory.sh");
+        fs::copy_file(fs::path(KX_SOURCE_DIR) / "script" / "macInventory.sh",
+                      home / "macInventory.sh");
     }
 
     // The ordinary utilities the script works with, linked into the stub
     // folder, so that a run with `isolated` sees no system tool but the stubs.
     void linkUtilities() {
-        for (const char* name : {"sh", "cat", "awk", "sed", "grep", "sort", "head", "tr", "cut", "rm", "mkdir",
-                                 "cp", "date", "sleep", "pkill", "gzip"}) {
+        for (const char* name : {"sh", "cat", "awk", "sed", "grep", "sort", "head", "tr", "cut",
+                                 "rm", "mkdir", "cp", "date", "sleep", "pkill", "gzip"}) {
             const std::string real = which(name);
             if (!real.empty() && !fs::exists(bin / name))
                 fs::create_symlink(real, bin / name);
@@ -215,7 +217,9 @@ public:
     }
 
     // A file read by the script, under the root folder ("etc/os-release").
-    void rootFile(const std::string& path, const std::string& content) { writeFile(root / path, content); }
+    void rootFile(const std::string& path, const std::string& content) {
+        writeFile(root / path, content);
+    }
     void rootCopy(const std::string& path, const fs::path& file) {
         EXPECT_TRUE(fs::exists(file)) << "missing: " << file;
         writeFile(root / path, readFile(file));
@@ -228,23 +232,26 @@ public:
     // tool and all of them; the run gets a minute more than its budget
     // before it counts as hanging. `during` is called with the run's process
     // group once the script is started.
-    Outcome runScript(bool isolated, const std::string& shell = "dash", int toolLimit = 0, int runLimit = 0,
-                      const std::function<void(pid_t)>& during = {}) {
+    Outcome runScript(bool isolated, const std::string& shell = "dash", int toolLimit = 0,
+                      int runLimit = 0, const std::function<void(pid_t)>& during = {}) {
         std::string env = "env -i TZ=UTC0 HOME=" + quoted(base.string());
         if (isolated)
             env += " PATH=" + quoted(bin.string()) + " KX_ROOT=" + quoted(root.string());
         else
-            env += " PATH=" + quoted(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
+            env += " PATH=" +
+                   quoted(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin");
         if (toolLimit > 0)
             env += " KX_TOOL_LIMIT=" + std::to_string(toolLimit);
         if (runLimit > 0)
             env += " KX_RUN_LIMIT=" + std::to_string(runLimit);
         // "bash --posix": the shell and its options
-        const std::string shellPath = which(shell.substr(0, shell.find(' '))) +
-                                      (shell.find(' ') == std::string::npos ? "" : shell.substr(shell.find(' ')));
+        const std::string shellPath =
+            which(shell.substr(0, shell.find(' '))) +
+            (shell.find(' ') == std::string::npos ? "" : shell.substr(shell.find(' ')));
         // "exec": the script's shell leads the group, as when the agent runs it.
-        const std::string command = "cd " + quoted(home.string()) + " && exec " + env + " " + shellPath +
-                                    " ./macInventory.sh a > " + quoted((base / "out").string()) + " 2> " +
+        const std::string command = "cd " + quoted(home.string()) + " && exec " + env + " " +
+                                    shellPath + " ./macInventory.sh a > " +
+                                    quoted((base / "out").string()) + " 2> " +
                                     quoted((base / "err").string());
         const int budget = runLimit > 0 ? runLimit : 4 * (toolLimit > 0 ? toolLimit : 60);
         return runInGroup(command, std::chrono::seconds(budget + 60), during);

@@ -106,10 +106,12 @@ TEST_F(ScriptOnThisMachine, DisksAreLsblksDisksWithTheirSizes) {
     if (which("lsblk").empty())
         GTEST_SKIP() << "no lsblk";
     // KNAME="vda" TYPE="disk" SIZE="274877906944" MODEL=""
-    const std::regex pair("KNAME=\"([^\"]*)\" TYPE=\"([^\"]*)\" SIZE=\"([^\"]*)\" MODEL=\"([^\"]*)\"");
+    const std::regex pair(
+        "KNAME=\"([^\"]*)\" TYPE=\"([^\"]*)\" SIZE=\"([^\"]*)\" MODEL=\"([^\"]*)\"");
     std::multiset<std::pair<std::string, int64_t>> disks;
     std::multiset<std::string> drives;
-    for (const std::string& line : lines(output("lsblk -P -b -d -o KNAME,TYPE,SIZE,MODEL 2>/dev/null"))) {
+    for (const std::string& line :
+         lines(output("lsblk -P -b -d -o KNAME,TYPE,SIZE,MODEL 2>/dev/null"))) {
         std::smatch m;
         if (!std::regex_search(line, m, pair))
             continue;
@@ -136,11 +138,11 @@ TEST_F(ScriptOnThisMachine, DisksAreLsblksDisksWithTheirSizes) {
 }
 
 TEST_F(ScriptOnThisMachine, VolumesAreRealMountsWithTheirSizes) {
-    const std::set<std::string> pseudo = {"tmpfs", "devtmpfs", "overlay", "proc", "sysfs", "devpts", "cgroup",
-                                          "cgroup2", "squashfs", "mqueue", "nsfs", "autofs", "binfmt_misc",
-                                          "securityfs", "pstore", "bpf", "tracefs", "debugfs", "configfs",
-                                          "fusectl", "hugetlbfs", "ramfs", "efivarfs", "rpc_pipefs", "nfs",
-                                          "nfs4", "cifs", "9p"};
+    const std::set<std::string> pseudo = {
+        "tmpfs",   "devtmpfs", "overlay",    "proc",    "sysfs",    "devpts",      "cgroup",
+        "cgroup2", "squashfs", "mqueue",     "nsfs",    "autofs",   "binfmt_misc", "securityfs",
+        "pstore",  "bpf",      "tracefs",    "debugfs", "configfs", "fusectl",     "hugetlbfs",
+        "ramfs",   "efivarfs", "rpc_pipefs", "nfs",     "nfs4",     "cifs",        "9p"};
     // Mount point → (type, device) of every local, real file system.
     std::map<std::string, std::pair<std::string, std::string>> mounts;
     for (const std::string& line : lines(readFile("/proc/self/mounts"))) {
@@ -181,7 +183,8 @@ TEST_F(ScriptOnThisMachine, NetworkAdaptersAreTheInterfacesWithTheirPrimaryAddre
     ifaddrs* list = nullptr;
     ASSERT_EQ(getifaddrs(&list), 0);
     for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-        if (a->ifa_addr == nullptr || (a->ifa_flags & IFF_LOOPBACK) || std::strchr(a->ifa_name, ':'))
+        if (a->ifa_addr == nullptr || (a->ifa_flags & IFF_LOOPBACK) ||
+            std::strchr(a->ifa_name, ':'))
             continue;
         Interface& entry = interfaces[a->ifa_name];
         if (a->ifa_addr->sa_family == AF_PACKET) {
@@ -189,15 +192,17 @@ TEST_F(ScriptOnThisMachine, NetworkAdaptersAreTheInterfacesWithTheirPrimaryAddre
             if (link->sll_halen == 6 && link->sll_hatype == 1 /* ARPHRD_ETHER */) {
                 char mac[18];
                 std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x", link->sll_addr[0],
-                              link->sll_addr[1], link->sll_addr[2], link->sll_addr[3], link->sll_addr[4],
-                              link->sll_addr[5]);
+                              link->sll_addr[1], link->sll_addr[2], link->sll_addr[3],
+                              link->sll_addr[4], link->sll_addr[5]);
                 entry.mac = mac;
             }
         } else if (a->ifa_addr->sa_family == AF_INET && entry.ip.empty()) {
             char text[INET_ADDRSTRLEN];
-            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr, text, sizeof text);
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr, text,
+                      sizeof text);
             entry.ip = text;
-            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr, text, sizeof text);
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr,
+                      text, sizeof text);
             entry.mask = text;
         }
     }
@@ -228,7 +233,9 @@ TEST_F(ScriptOnThisMachine, NetworkAdaptersAreTheInterfacesWithTheirPrimaryAddre
 // dmidecode's form; with them it is never empty either.
 TEST_F(ScriptOnThisMachine, SystemUuidFromDmiOrTheMachineId) {
     const std::string uuid = hardware()["system"]["uuid"];
-    EXPECT_TRUE(std::regex_match(uuid, std::regex("[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}"))) << uuid;
+    EXPECT_TRUE(
+        std::regex_match(uuid, std::regex("[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}")))
+        << uuid;
     if (fs::exists("/sys/class/dmi/id") || fs::exists("/sys/devices/virtual/dmi/id"))
         return;
     const std::string id = lines(readFile("/etc/machine-id")).at(0);
@@ -249,7 +256,8 @@ TEST_F(ScriptOnThisMachine, AdaptersCarryTheirGatewayNameServerAndKind) {
     std::map<std::string, std::string> gateways;
     for (const std::string& line : lines(output("ip -4 route show 2>/dev/null"))) {
         std::smatch m;
-        if (std::regex_search(line, m, std::regex("^default via (\\S+) .*dev (\\S+)")) && !gateways.count(m.str(2)))
+        if (std::regex_search(line, m, std::regex("^default via (\\S+) .*dev (\\S+)")) &&
+            !gateways.count(m.str(2)))
             gateways[m.str(2)] = m.str(1);
     }
     std::string nameServer;
@@ -272,7 +280,9 @@ TEST_F(ScriptOnThisMachine, AdaptersCarryTheirGatewayNameServerAndKind) {
             EXPECT_EQ(nic["dnsServer1"], nameServer) << name;
         }
         const fs::path sys = fs::path("/sys/class/net") / name;
-        EXPECT_EQ(nic["wireless"], fs::exists(sys / "wireless") || fs::exists(sys / "phy80211") ? 1 : 0) << name;
+        EXPECT_EQ(nic["wireless"],
+                  fs::exists(sys / "wireless") || fs::exists(sys / "phy80211") ? 1 : 0)
+            << name;
         EXPECT_TRUE(hasResult("net_" + name)) << name;
     }
 }
@@ -314,7 +324,8 @@ TEST_F(ScriptOnThisMachine, SoftwareIsTheInstalledDebianPackagesWithTheirVersion
     }
     std::multiset<std::pair<std::string, std::string>> recorded;
     for (const json& application : inventory.software["applications"])
-        recorded.insert({application["name"].get<std::string>(), application["version"].get<std::string>()});
+        recorded.insert(
+            {application["name"].get<std::string>(), application["version"].get<std::string>()});
     EXPECT_EQ(recorded, installed);
 
     // The latest "install" of dpkg's current log of a package still installed
@@ -353,7 +364,8 @@ TEST_F(ScriptTest, TheAgentRunsTheScriptAndCollectsItsResult) {
         GTEST_SKIP() << "KX_InventoryAGT is not built";
     fs::copy_file(program, home / "KX_InventoryAGT");
     fs::permissions(home / "macInventory.sh", fs::owner_all | fs::group_read | fs::others_read);
-    const std::string command = "cd " + quoted(home.string()) + " && timeout 300 ./KX_InventoryAGT a > " +
+    const std::string command = "cd " + quoted(home.string()) +
+                                " && timeout 300 ./KX_InventoryAGT a > " +
                                 quoted((base / "out").string()) + " 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
@@ -366,8 +378,9 @@ TEST_F(ScriptTest, TheAgentRunsTheScriptAndCollectsItsResult) {
         EXPECT_TRUE(hasResult(name)) << name;
     // The data files are gone after the run; nothing else was left.
     for (const std::string& name : tree(home))
-        EXPECT_TRUE(name == "KX_InventoryAGT" || name == "macInventory.sh" || name.rfind("result", 0) == 0 ||
-                    name.rfind("kxinv_", 0) == 0 || name == "last_run.json")
+        EXPECT_TRUE(name == "KX_InventoryAGT" || name == "macInventory.sh" ||
+                    name.rfind("result", 0) == 0 || name.rfind("kxinv_", 0) == 0 ||
+                    name == "last_run.json")
             << name;
 }
 

@@ -34,19 +34,25 @@ constexpr int kRunLimit = 90;
 const Files kLinuxTools = {
     {"uname", "case \"$1\" in -m) echo aarch64 ;; *) echo Linux ;; esac"},
     {"hostname", "case \"$1\" in -d) echo example.org ;; *) echo host1 ;; esac"},
-    {"dmidecode", "printf 'Handle 0x0001, DMI type 1, 27 bytes\\nSystem Information\\n\\tManufacturer: ACME\\n"
-                  "\\tProduct Name: Box 1\\n\\tSerial Number: SN1\\n\\tUUID: 11111111-2222-3333-4444-555555555555\\n\\n"
-                  "Handle 0x0002, DMI type 2, 15 bytes\\nBase Board Information\\n\\tManufacturer: Board Co\\n'"},
+    {"dmidecode",
+     "printf 'Handle 0x0001, DMI type 1, 27 bytes\\nSystem Information\\n\\tManufacturer: ACME\\n"
+     "\\tProduct Name: Box 1\\n\\tSerial Number: SN1\\n\\tUUID: "
+     "11111111-2222-3333-4444-555555555555\\n\\n"
+     "Handle 0x0002, DMI type 2, 15 bytes\\nBase Board Information\\n\\tManufacturer: Board "
+     "Co\\n'"},
     {"lscpu", "printf 'Architecture:        aarch64\\nModel name:          Cortex-A72\\n'"},
     {"lsblk", "printf 'TYPE=\"disk\" MODEL=\"ACME SSD \" SIZE=\"1000204886016\" KNAME=\"sda\"\\n'"},
     {"df", "printf 'Filesystem     Type 1024-blocks  Used Available Capacity Mounted on\\n"
            "/dev/sda1      ext4        1000   500       400      56%% /\\n'"},
-    {"lspci", "printf '00:00.0 Host bridge: ACME Bridge\\n00:02.0 VGA compatible controller: ACME Graphics\\n'"},
-    {"ip", "case \"$*\" in *route*) echo 'default via 10.0.0.1 dev eth0 proto static' ; exit ;; esac\n"
-           "printf '1: lo: <LOOPBACK,UP,LOWER_UP> mtu 65536\\n    link/loopback 00:00:00:00:00:00 brd 00:00:00:00:00:00\\n"
-           "    inet 127.0.0.1/8 scope host lo\\n2: eth0: <BROADCAST,MULTICAST,UP,LOWER_UP> mtu 1500\\n"
-           "    link/ether 02:00:00:00:00:01 brd ff:ff:ff:ff:ff:ff\\n"
-           "    inet 10.0.0.5/24 brd 10.0.0.255 scope global eth0\\n'"},
+    {"lspci", "printf '00:00.0 Host bridge: ACME Bridge\\n00:02.0 VGA compatible controller: ACME "
+              "Graphics\\n'"},
+    {"ip",
+     "case \"$*\" in *route*) echo 'default via 10.0.0.1 dev eth0 proto static' ; exit ;; esac\n"
+     "printf '1: lo: <LOOPBACK,UP,LOWER_UP> mtu 65536\\n    link/loopback 00:00:00:00:00:00 brd "
+     "00:00:00:00:00:00\\n"
+     "    inet 127.0.0.1/8 scope host lo\\n2: eth0: <BROADCAST,MULTICAST,UP,LOWER_UP> mtu 1500\\n"
+     "    link/ether 02:00:00:00:00:01 brd ff:ff:ff:ff:ff:ff\\n"
+     "    inet 10.0.0.5/24 brd 10.0.0.255 scope global eth0\\n'"},
     {"ifconfig", "printf 'eth0: flags=4163<UP,BROADCAST,RUNNING,MULTICAST>  mtu 1500\\n"
                  "        inet 10.0.0.5  netmask 255.255.255.0  broadcast 10.0.0.255\\n"
                  "        ether 02:00:00:00:00:01  txqueuelen 1000  (Ethernet)\\n\\n'"},
@@ -59,29 +65,34 @@ const Files kLinuxFiles = {
     {"proc/cpuinfo", "processor\t: 0\nBogoMIPS\t: 108.00\n\nprocessor\t: 1\nBogoMIPS\t: 108.00\n"},
     {"proc/meminfo", "MemTotal:        1000 kB\nMemFree:          500 kB\n"},
     {"etc/debian_version", "12.1\n"},
-    {"etc/os-release", "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nVERSION_ID=\"12\"\nID=debian\n"},
+    {"etc/os-release",
+     "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nVERSION_ID=\"12\"\nID=debian\n"},
     {"var/log/dpkg.log", "2023-01-01 00:00:00 startup archives install\n"
                          "2023-01-01 00:00:00 install bash:arm64 <none> 5.2-1\n"},
     {"sys/devices/virtual/dmi/id/sys_vendor", "ACME\n"},
     {"etc/machine-id", "0123456789abcdef0123456789abcdef\n"},
     {"etc/resolv.conf", "nameserver 10.0.0.53\n"},
-    {"proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
-                       "eth0\t00000000\t0100000A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"}};
+    {"proc/net/route",
+     "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+     "eth0\t00000000\t0100000A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"}};
 
 // What the script leaves on that machine.
 const Files kLinuxResult = {
     {"hostname", "host1\n"},
     {"domainname", "example.org\n"},
     {"arch", "aarch64\n"},
-    {"dmidecode", "System Information\n\tManufacturer: ACME\n\tProduct Name: Box 1\n\tSerial Number: SN1\n"
-                  "\tUUID: 11111111-2222-3333-4444-555555555555\n"},
+    {"dmidecode",
+     "System Information\n\tManufacturer: ACME\n\tProduct Name: Box 1\n\tSerial Number: SN1\n"
+     "\tUUID: 11111111-2222-3333-4444-555555555555\n"},
     {"cpu", "processor\t: 0\nmodel name\t: Cortex-A72\nBogoMIPS\t: 108.00\n\n"
             "processor\t: 1\nmodel name\t: Cortex-A72\nBogoMIPS\t: 108.00\n"},
     {"mem", "MemTotal:        1000 kB\nMemFree:          500 kB\n"},
     {"physical_disk", "TYPE=\"disk\" MODEL=\"ACME SSD\" SIZE=\"1000204886016\" KNAME=\"sda\"\n"},
-    {"logical_disk", "Mounted Type Bytes Used Available Capacity Filesystem\n/ ext4 1024000 512000 409600 56% /dev/sda1\n"},
+    {"logical_disk", "Mounted Type Bytes Used Available Capacity Filesystem\n/ ext4 1024000 512000 "
+                     "409600 56% /dev/sda1\n"},
     {"video", "00:02.0 VGA compatible controller: ACME Graphics\n"},
-    {"ip_eth0", "    link/ether 02:00:00:00:00:01 brd ff:ff:ff:ff:ff:ff\n    inet 10.0.0.5/24 scope global\n"},
+    {"ip_eth0",
+     "    link/ether 02:00:00:00:00:01 brd ff:ff:ff:ff:ff:ff\n    inet 10.0.0.5/24 scope global\n"},
     {"nic_eth0", "ID_VENDOR_FROM_DATABASE=ACME\nID_MODEL_FROM_DATABASE=NIC 1\n"},
     {"net_eth0", "GATEWAY=10.0.0.1\nDNS=10.0.0.53\nDHCP=0\nWIRELESS=0\n"},
     {"machine_id", "0123456789abcdef0123456789abcdef\n"},
@@ -95,25 +106,33 @@ const std::string kIfconfigForm = "eth0: flags=4163<UP,BROADCAST,RUNNING,MULTICA
                                   " inet 10.0.0.5 netmask 255.255.255.0 broadcast 10.0.0.255\n"
                                   " ether 02:00:00:00:00:01 txqueuelen 1000 (Ethernet)\n";
 
-const std::string kPlist = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array><dict>"
-                           "<key>_dataType</key><string>TYPE</string><key>_items</key><array/></dict></array>\n"
-                           "</plist>\n";
+const std::string kPlist =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array><dict>"
+    "<key>_dataType</key><string>TYPE</string><key>_items</key><array/></dict></array>\n"
+    "</plist>\n";
 
 const Files kMacTools = {
     {"uname", "echo Darwin"},
     {"hostname", "echo mac1.example.org"},
-    {"sw_vers", "printf 'ProductName:\\tmacOS\\nProductVersion:\\t14.0\\nBuildVersion:\\t23A344\\n'"},
-    {"system_profiler", "case \"$1\" in -xml) printf '%s' '" + kPlist + "' | sed \"s/TYPE/$4/\" ;;"
-                        " *) printf 'Graphics/Displays:\\n\\n    Chipset Model: ACME\\n' ;; esac"}};
+    {"sw_vers",
+     "printf 'ProductName:\\tmacOS\\nProductVersion:\\t14.0\\nBuildVersion:\\t23A344\\n'"},
+    {"system_profiler",
+     "case \"$1\" in -xml) printf '%s' '" + kPlist +
+         "' | sed \"s/TYPE/$4/\" ;;"
+         " *) printf 'Graphics/Displays:\\n\\n    Chipset Model: ACME\\n' ;; esac"}};
 
 Files macResult() {
     Files result = {{"hostname", "mac1.example.org\n"},
                     {"os", "ProductName:\tmacOS\nProductVersion:\t14.0\n"},
                     {"video", "Graphics/Displays:\n\n    Chipset Model: ACME\n"}};
-    const Files types = {{"hardware.xml", "SPHardwareDataType"},    {"mem.xml", "SPMemoryDataType"},
-                         {"physical_disk.xml", "SPSerialATADataType"}, {"nvme_disk.xml", "SPNVMeDataType"},
-                         {"pata_disk.xml", "SPParallelATADataType"}, {"logical_disk.xml", "SPStorageDataType"},
-                         {"nics", "SPNetworkDataType"},             {"app", "SPApplicationsDataType"}};
+    const Files types = {{"hardware.xml", "SPHardwareDataType"},
+                         {"mem.xml", "SPMemoryDataType"},
+                         {"physical_disk.xml", "SPSerialATADataType"},
+                         {"nvme_disk.xml", "SPNVMeDataType"},
+                         {"pata_disk.xml", "SPParallelATADataType"},
+                         {"logical_disk.xml", "SPStorageDataType"},
+                         {"nics", "SPNetworkDataType"},
+                         {"app", "SPApplicationsDataType"}};
     for (const auto& type : types) {
         std::string plist = kPlist;
         plist.replace(plist.find("TYPE"), 4, type.second);
@@ -125,9 +144,11 @@ Files macResult() {
 // File by file, so that a difference reads as one.
 void expectFiles(const Files& actual, const Files& expected) {
     for (const auto& file : expected)
-        EXPECT_EQ(actual.count(file.first) ? actual.at(file.first) : "(absent)", file.second) << file.first;
+        EXPECT_EQ(actual.count(file.first) ? actual.at(file.first) : "(absent)", file.second)
+            << file.first;
     for (const auto& file : actual)
-        EXPECT_TRUE(expected.count(file.first)) << "unexpected " << file.first << ": " << file.second;
+        EXPECT_TRUE(expected.count(file.first))
+            << "unexpected " << file.first << ": " << file.second;
 }
 
 class ScriptOnMadeUpMachine : public ScriptTest {
@@ -170,7 +191,8 @@ protected:
     // No hanging stub still running once the run has ended.
     void expectNoLeftovers(const Outcome& outcome) const {
         for (const std::string& process : outcome.leftovers)
-            EXPECT_TRUE(process.find(sleeper) == std::string::npos && process.find(bin.string()) == std::string::npos)
+            EXPECT_TRUE(process.find(sleeper) == std::string::npos &&
+                        process.find(bin.string()) == std::string::npos)
                 << "stopped tool still running: " << process;
     }
 
@@ -215,15 +237,16 @@ TEST_F(ScriptOnMadeUpMachine, ToolsRunInTheCLocale) {
 struct HangCase {
     std::string tool;
     bool mac = false;
-    std::vector<std::string> without;   // tools this machine does not have
-    std::vector<std::string> absent;    // files the hanging tool leaves absent or empty
-    Files instead;                      // what takes the place of the tool's output
+    std::vector<std::string> without; // tools this machine does not have
+    std::vector<std::string> absent;  // files the hanging tool leaves absent or empty
+    Files instead;                    // what takes the place of the tool's output
     bool ignoresTerm = false;
 };
 
 void PrintTo(const HangCase& c, std::ostream* out) { *out << c.tool; }
 
-class ScriptToolHangs : public ScriptOnMadeUpMachine, public ::testing::WithParamInterface<HangCase> {};
+class ScriptToolHangs : public ScriptOnMadeUpMachine,
+                        public ::testing::WithParamInterface<HangCase> {};
 
 TEST_P(ScriptToolHangs, TheRunEndsInItsBoundWithEveryOtherInputComplete) {
     const HangCase& c = GetParam();
@@ -259,17 +282,27 @@ TEST_P(ScriptToolHangs, TheRunEndsInItsBoundWithEveryOtherInputComplete) {
     expectNoLeftovers(outcome);
 }
 
-const std::vector<std::string> kMacReports = {"hardware.xml", "mem.xml", "physical_disk.xml", "nvme_disk.xml",
-                                              "pata_disk.xml", "logical_disk.xml", "nics", "app", "video"};
+const std::vector<std::string> kMacReports = {"hardware.xml",  "mem.xml",       "physical_disk.xml",
+                                              "nvme_disk.xml", "pata_disk.xml", "logical_disk.xml",
+                                              "nics",          "app",           "video"};
 
 INSTANTIATE_TEST_SUITE_P(
     Tools, ScriptToolHangs,
     ::testing::Values(
         HangCase{"hostname", false, {}, {"hostname", "domainname"}, {}},
         HangCase{"uname", false, {}, {"arch"}, {}},
-        HangCase{"dmidecode", false, {}, {"dmidecode"}, {{"grep_sys_devices", "/sys/devices/virtual/dmi/id/sys_vendor:ACME\n"}}, true},
-        HangCase{"lscpu", false, {}, {}, {{"cpu", "processor\t: 0\nmodel name\t: aarch64\nBogoMIPS\t: 108.00\n\n"
-                                                  "processor\t: 1\nmodel name\t: aarch64\nBogoMIPS\t: 108.00\n"}}},
+        HangCase{"dmidecode",
+                 false,
+                 {},
+                 {"dmidecode"},
+                 {{"grep_sys_devices", "/sys/devices/virtual/dmi/id/sys_vendor:ACME\n"}},
+                 true},
+        HangCase{"lscpu",
+                 false,
+                 {},
+                 {},
+                 {{"cpu", "processor\t: 0\nmodel name\t: aarch64\nBogoMIPS\t: 108.00\n\n"
+                          "processor\t: 1\nmodel name\t: aarch64\nBogoMIPS\t: 108.00\n"}}},
         HangCase{"lsblk", false, {}, {"physical_disk"}, {}},
         HangCase{"df", false, {}, {"logical_disk"}, {}, true},
         HangCase{"lspci", false, {}, {"video"}, {}},
@@ -280,8 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
         HangCase{"rpm", false, {"dpkg-query"}, {"app", "os_install_2"}, {}},
         HangCase{"stat", false, {}, {"os_install_1"}, {}},
         HangCase{"system_profiler", true, {}, kMacReports, {}, true},
-        HangCase{"sw_vers", true, {}, {"os"}, {}},
-        HangCase{"hostname", true, {}, {"hostname"}, {}},
+        HangCase{"sw_vers", true, {}, {"os"}, {}}, HangCase{"hostname", true, {}, {"hostname"}, {}},
         // A Mac all the same: uname's silence is no reason to run the Linux tools.
         HangCase{"uname", true, {}, {}, {}}),
     [](const ::testing::TestParamInfo<HangCase>& test) {
@@ -309,7 +341,8 @@ TEST_F(ScriptOnMadeUpMachine, WhenEveryToolHangsTheRunEndsWithinItsBudget) {
         EXPECT_LE(started().size(), static_cast<size_t>(budget / kLimit)) << shell;
         const Files files = resultFiles();
         for (const char* name : {"mem", "os"})
-            EXPECT_EQ(files.count(name) ? files.at(name) : "", kLinuxResult.at(name)) << shell << " " << name;
+            EXPECT_EQ(files.count(name) ? files.at(name) : "", kLinuxResult.at(name))
+                << shell << " " << name;
         EXPECT_NE(files.count("cpu") ? files.at("cpu") : "", "") << shell;
         expectNoLeftovers(outcome);
     }
@@ -351,8 +384,8 @@ TEST_F(ScriptOnMadeUpMachine, AWatchdogStopsItsToolWithoutItsWorkFolder) {
 // been lost, the run would go on once the tool's own limit had passed).
 TEST_F(ScriptOnMadeUpMachine, StoppedByTermTheRunEndsWithoutItsWorkFolder) {
     Files before;
-    for (const char* name : {"hostname", "domainname", "arch", "os", "dmidecode", "machine_id", "cpu", "mem",
-                             "physical_disk", "logical_disk"})
+    for (const char* name : {"hostname", "domainname", "arch", "os", "dmidecode", "machine_id",
+                             "cpu", "mem", "physical_disk", "logical_disk"})
         before[name] = kLinuxResult.at(name);
     for (const std::string shell : {"dash", "bash --posix"}) {
         build(false);

@@ -36,8 +36,9 @@ protected:
     // kxdump with `arguments` as the shell gets them.
     DumpRun kxdumpWith(const std::string& arguments) {
         // A kxdump that blocks on its input fails the test instead of hanging it.
-        const std::string command = std::string("timeout 30 '") + KX_BINARY_DIR + "/kxdump' " + arguments + " >'" +
-                                    (dir / "stdout").string() + "' 2>'" + (dir / "stderr").string() + "'";
+        const std::string command = std::string("timeout 30 '") + KX_BINARY_DIR + "/kxdump' " +
+                                    arguments + " >'" + (dir / "stdout").string() + "' 2>'" +
+                                    (dir / "stderr").string() + "'";
         DumpRun run;
         const int rc = std::system(command.c_str());
         run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -81,51 +82,78 @@ TEST_F(KxDump, HardwareFileComesBackWithEveryField) {
         "startTime":1000,"endTime":2000,"extensionFlag":1,"machineUuid":"UUID-1"})"));
 
     const tagWMIINFOSTRUCT& s = record.systemInfo[0];
-    EXPECT_EQ(j["system"], json({{"computerName", s.computerName}, {"manufacturer", s.manufacturer},
-                                 {"model", s.model}, {"serialNumber", s.serialNumber}, {"uuid", s.uuid}}));
-    EXPECT_EQ(j["operatingSystem"],
-              json({{"osName", s.osName}, {"osText4", s.osText4}, {"osText5", s.osText5},
-                    {"osText6", s.osText6}, {"osText7", s.osText7}, {"osInstallDate", s.osInstallDate},
-                    {"osFlag", "0"}, {"sourceFolderName", s.sourceFolderName}, {"domainName", s.domainName},
-                    {"architecture", s.architecture}, {"osVersion", s.osVersion},
-                    {"reservedTexts", {"", ""}}, {"stamp", 0}}));
+    EXPECT_EQ(j["system"], json({{"computerName", s.computerName},
+                                 {"manufacturer", s.manufacturer},
+                                 {"model", s.model},
+                                 {"serialNumber", s.serialNumber},
+                                 {"uuid", s.uuid}}));
+    EXPECT_EQ(j["operatingSystem"], json({{"osName", s.osName},
+                                          {"osText4", s.osText4},
+                                          {"osText5", s.osText5},
+                                          {"osText6", s.osText6},
+                                          {"osText7", s.osText7},
+                                          {"osInstallDate", s.osInstallDate},
+                                          {"osFlag", "0"},
+                                          {"sourceFolderName", s.sourceFolderName},
+                                          {"domainName", s.domainName},
+                                          {"architecture", s.architecture},
+                                          {"osVersion", s.osVersion},
+                                          {"reservedTexts", {"", ""}},
+                                          {"stamp", 0}}));
 
     ASSERT_EQ(j["cpus"].size(), record.cpus.size());
     for (size_t i = 0; i < record.cpus.size(); ++i)
-        EXPECT_EQ(j["cpus"][i], json({{"name", record.cpus[i].name}, {"clockMhz", record.cpus[i].clockMhz},
+        EXPECT_EQ(j["cpus"][i], json({{"name", record.cpus[i].name},
+                                      {"clockMhz", record.cpus[i].clockMhz},
                                       {"cores", record.cpus[i].cores}}));
     ASSERT_EQ(j["memorySlots"].size(), record.memorySlots.size());
     for (size_t i = 0; i < record.memorySlots.size(); ++i)
-        EXPECT_EQ(j["memorySlots"][i],
-                  json({{"name", record.memorySlots[i].name}, {"sizeKb", record.memorySlots[i].sizeKb}}));
+        EXPECT_EQ(j["memorySlots"][i], json({{"name", record.memorySlots[i].name},
+                                             {"sizeKb", record.memorySlots[i].sizeKb}}));
     const tagWMIDISKSTRUCT& d = record.disks[0];
-    EXPECT_EQ(j["disks"], json::array({json({{"name", d.name}, {"sizeBytes", d.sizeBytes}, {"reserved", 0},
-                                             {"partitionCount", d.partitionCount}, {"diskText1", d.diskText1},
-                                             {"diskText2", d.diskText2}, {"diskText3", "APPLE"},
+    EXPECT_EQ(j["disks"], json::array({json({{"name", d.name},
+                                             {"sizeBytes", d.sizeBytes},
+                                             {"reserved", 0},
+                                             {"partitionCount", d.partitionCount},
+                                             {"diskText1", d.diskText1},
+                                             {"diskText2", d.diskText2},
+                                             {"diskText3", "APPLE"},
                                              {"stamp", 0}})}));
     ASSERT_EQ(j["partitions"].size(), record.partitions.size());
     for (size_t i = 0; i < record.partitions.size(); ++i) {
         const tagWMIPATSTRUCT& p = record.partitions[i];
-        EXPECT_EQ(j["partitions"][i], json({{"name", p.name}, {"sizeBytes", p.sizeBytes},
-                                            {"freeBytes", p.freeBytes}, {"driveType", p.driveType},
+        EXPECT_EQ(j["partitions"][i], json({{"name", p.name},
+                                            {"sizeBytes", p.sizeBytes},
+                                            {"freeBytes", p.freeBytes},
+                                            {"driveType", p.driveType},
                                             {"marker", 0xFFFFFFFFu}}));
     }
     EXPECT_EQ(j["cdDrives"], json::array({json({{"name", "DVD"}, {"deviceName", "/dev/sr0"}})}));
     const tagMONITORSTRUCT& m = record.monitors[0];
-    EXPECT_EQ(j["monitors"], json::array({json({{"name", m.name}, {"vramKb", m.vramKb}, {"width", m.width},
-                                                {"height", m.height}, {"colorDepth", m.colorDepth}})}));
+    EXPECT_EQ(j["monitors"], json::array({json({{"name", m.name},
+                                                {"vramKb", m.vramKb},
+                                                {"width", m.width},
+                                                {"height", m.height},
+                                                {"colorDepth", m.colorDepth}})}));
     ASSERT_EQ(j["nics"].size(), record.nics.size());
     for (size_t i = 0; i < record.nics.size(); ++i) {
         const tagWMINICSTRUCT& n = record.nics[i];
-        EXPECT_EQ(j["nics"][i],
-                  json({{"adapterState", n.adapterState}, {"description", n.description},
-                        {"macAddress", n.macAddress}, {"ipAddress", n.ipAddress}, {"subnetMask", n.subnetMask},
-                        {"defaultGateway", n.defaultGateway}, {"dhcpServer", n.dhcpServer},
-                        {"dnsServer1", n.dnsServer1}, {"dnsServer2", n.dnsServer2},
-                        {"dhcpEnabled", n.dhcpEnabled}, {"wireless", n.wireless}}));
+        EXPECT_EQ(j["nics"][i], json({{"adapterState", n.adapterState},
+                                      {"description", n.description},
+                                      {"macAddress", n.macAddress},
+                                      {"ipAddress", n.ipAddress},
+                                      {"subnetMask", n.subnetMask},
+                                      {"defaultGateway", n.defaultGateway},
+                                      {"dhcpServer", n.dhcpServer},
+                                      {"dnsServer1", n.dnsServer1},
+                                      {"dnsServer2", n.dnsServer2},
+                                      {"dhcpEnabled", n.dhcpEnabled},
+                                      {"wireless", n.wireless}}));
     }
-    EXPECT_EQ(j["printers"], json::array({json({{"text1", "p1"}, {"text2", "p2"}, {"text3", "p3"},
-                                                {"text4", "p4"}, {"stamp", 0}})}));
+    EXPECT_EQ(
+        j["printers"],
+        json::array({json(
+            {{"text1", "p1"}, {"text2", "p2"}, {"text3", "p3"}, {"text4", "p4"}, {"stamp", 0}})}));
     EXPECT_EQ(j["accounts"], json::array({json({{"name", "admin"}, {"value", 500}})}));
     EXPECT_EQ(j["closingCounts"], json::array({0, 0}));
 }
@@ -144,11 +172,18 @@ TEST_F(KxDump, SoftwareFileComesBackWithEveryField) {
     EXPECT_EQ(j["header"]["formatVersion"], 10004);
     EXPECT_EQ(j["header"]["fileKind"], 1);
     EXPECT_EQ(j["header"]["categoryCode"], 1);
-    EXPECT_EQ(j["applications"],
-              json::array({json({{"installTime", 1500000000}, {"name", a.name}, {"reservedText1", ""},
-                                 {"version", "16.5"}, {"reservedText2", ""}, {"reservedNumber", 0}}),
-                           json({{"installTime", 0}, {"name", b.name}, {"reservedText1", ""},
-                                 {"version", ""}, {"reservedText2", ""}, {"reservedNumber", 0}})}));
+    EXPECT_EQ(j["applications"], json::array({json({{"installTime", 1500000000},
+                                                    {"name", a.name},
+                                                    {"reservedText1", ""},
+                                                    {"version", "16.5"},
+                                                    {"reservedText2", ""},
+                                                    {"reservedNumber", 0}}),
+                                              json({{"installTime", 0},
+                                                    {"name", b.name},
+                                                    {"reservedText1", ""},
+                                                    {"version", ""},
+                                                    {"reservedText2", ""},
+                                                    {"reservedNumber", 0}})}));
     EXPECT_EQ(j["terminator"], 0);
 }
 
@@ -165,9 +200,12 @@ TEST_F(KxDump, OlderFormatVersionOmitsTheFieldsItLacks) {
 }
 
 TEST(KxReader, ByteThatIsNoShiftJisBecomesAReplacementCharacter) {
-    EXPECT_EQ(kx::sjisToUtf8("a\x83"), "a\xEF\xBF\xBD");          // lead byte without trail
-    EXPECT_EQ(kx::sjisToUtf8("\xFF" "b"), "\xEF\xBF\xBD" "b");     // no Shift_JIS byte at all
-    EXPECT_EQ(kx::sjisToUtf8("\x83\x41"), "\xE3\x82\xA2");         // KATAKANA A
+    EXPECT_EQ(kx::sjisToUtf8("a\x83"), "a\xEF\xBF\xBD"); // lead byte without trail
+    EXPECT_EQ(kx::sjisToUtf8("\xFF"
+                             "b"),
+              "\xEF\xBF\xBD"
+              "b");                                        // no Shift_JIS byte at all
+    EXPECT_EQ(kx::sjisToUtf8("\x83\x41"), "\xE3\x82\xA2"); // KATAKANA A
 }
 
 TEST_F(KxDump, TextThatIsNoShiftJisStillGivesValidJson) {
@@ -182,18 +220,50 @@ TEST_F(KxDump, TextThatIsNoShiftJisStillGivesValidJson) {
 // ---------------------------------------------------------------- refusals
 
 KxBytes softwareHeader() {
-    return KxBytes().text("KX20").u32(10004).u32(0).text("mac01").u32(1).text("1.0.0.2").u32(1)
-        .u32(1).u32(2).u32(1).text("U");
+    return KxBytes()
+        .text("KX20")
+        .u32(10004)
+        .u32(0)
+        .text("mac01")
+        .u32(1)
+        .text("1.0.0.2")
+        .u32(1)
+        .u32(1)
+        .u32(2)
+        .u32(1)
+        .text("U");
 }
 
 std::string validSoftware() {
-    return softwareHeader().count(1)
-        .u32(5).text("App").texts(1).text("1.0").texts(1).u32(0).u32(0).trailer().bytes;
+    return softwareHeader()
+        .count(1)
+        .u32(5)
+        .text("App")
+        .texts(1)
+        .text("1.0")
+        .texts(1)
+        .u32(0)
+        .u32(0)
+        .trailer()
+        .bytes;
 }
 
 std::string hardwareUpToCpus(uint32_t cpuCount) {
-    return KxBytes().text("KX20").u32(10012).u32(0).text("h").u32(12).text("v").u32(5).u32(1).u32(2)
-        .u32(1).text("U").texts(5).count(cpuCount).bytes;
+    return KxBytes()
+        .text("KX20")
+        .u32(10012)
+        .u32(0)
+        .text("h")
+        .u32(12)
+        .text("v")
+        .u32(5)
+        .u32(1)
+        .u32(2)
+        .u32(1)
+        .text("U")
+        .texts(5)
+        .count(cpuCount)
+        .bytes;
 }
 
 struct Malformed {
@@ -219,24 +289,37 @@ const std::string kValid = validSoftware();
 INSTANTIATE_TEST_SUITE_P(
     Files, KxDumpRefuses,
     ::testing::Values(
-        Malformed{"empty", "", "wrong magic"},
-        Malformed{"text", "hello world", "wrong magic"},
+        Malformed{"empty", "", "wrong magic"}, Malformed{"text", "hello world", "wrong magic"},
         Malformed{"other magic", "\x04KX21" + kValid.substr(5), "wrong magic"},
         Malformed{"magic without prefix", kValid.substr(1), "wrong magic"},
         Malformed{"cut in the header", kValid.substr(0, 8), "the file ends inside formatVersion"},
-        Malformed{"cut text", kValid.substr(0, 15), "the text computerName at offset 13 is cut off"},
-        Malformed{"cut long text", kValid.substr(0, 13) + "\xFF\x10", "the file ends inside computerName"},
+        Malformed{"cut text", kValid.substr(0, 15),
+                  "the text computerName at offset 13 is cut off"},
+        Malformed{"cut long text", kValid.substr(0, 13) + "\xFF\x10",
+                  "the file ends inside computerName"},
         Malformed{"application count past the end",
-                  softwareHeader().count(1000).u32(0).trailer().bytes,
-                  "the count of applications"},
+                  softwareHeader().count(1000).u32(0).trailer().bytes, "the count of applications"},
         Malformed{"processor count past the end", hardwareUpToCpus(0x7FFFFFFF) + "KX20EOF",
                   "the count of cpus at offset"},
         Malformed{"no trailer", kValid.substr(0, kValid.size() - 7), "missing \"KX20EOF\""},
-        Malformed{"other trailer", kValid.substr(0, kValid.size() - 1) + "X", "missing \"KX20EOF\""},
+        Malformed{"other trailer", kValid.substr(0, kValid.size() - 1) + "X",
+                  "missing \"KX20EOF\""},
         Malformed{"bytes after the trailer", kValid + "xy", "bytes after \"KX20EOF\": 2"},
         Malformed{"unknown kind",
-                  KxBytes().text("KX20").u32(10004).u32(0).text("h").u32(7).text("v").u32(1).u32(1).u32(2)
-                      .u32(1).text("U").trailer().bytes,
+                  KxBytes()
+                      .text("KX20")
+                      .u32(10004)
+                      .u32(0)
+                      .text("h")
+                      .u32(7)
+                      .text("v")
+                      .u32(1)
+                      .u32(1)
+                      .u32(2)
+                      .u32(1)
+                      .text("U")
+                      .trailer()
+                      .bytes,
                   "unknown file kind 7"}));
 
 TEST_F(KxDump, FileThatCannotBeReadIsRefusedWithTheSystemsReason) {
@@ -301,7 +384,8 @@ TEST_P(KxDumpRefusesInput, BeforeReadingWithAMessageAndStatusOne) {
 INSTANTIATE_TEST_SUITE_P(
     Inputs, KxDumpRefusesInput,
     ::testing::Values(
-        NotAFile{"fifo", [](const fs::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }, "not a regular file"},
+        NotAFile{"fifo", [](const fs::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
+                 "not a regular file"},
         NotAFile{"link to /dev/zero", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); },
                  "not a regular file"},
         NotAFile{"one byte over 64 MiB",

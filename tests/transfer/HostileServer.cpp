@@ -63,7 +63,9 @@ bool HostileServer::handle(int socket) {
     if (found == good.end())
         sendAll(socket, answer(404, "Not Found", "missing"));
     else
-        sendAll(socket, answer(request.method == "PUT" ? 201 : request.method == "PROPFIND" ? 207 : 200,
+        sendAll(socket, answer(request.method == "PUT"        ? 201
+                               : request.method == "PROPFIND" ? 207
+                                                              : 200,
                                "OK", found->second));
     return false;
 }
@@ -78,7 +80,8 @@ void HostileServer::behave(int socket) {
     using namespace std::chrono_literals;
     switch (hostility) {
     case Hostility::Drip:
-        if (!sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n"))
+        if (!sendAll(socket,
+                     "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n"))
             return;
         while (!stopping && sendAll(socket, "d"))
             std::this_thread::sleep_for(500ms);

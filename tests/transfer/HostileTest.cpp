@@ -70,7 +70,8 @@ std::string whereStuck(pid_t pid) {
     boost::system::error_code error;
     for (const fs::directory_entry& task : fs::directory_iterator(tasks, error)) {
         report += "thread " + task.path().filename().string() + ": wchan " +
-                  readFile(task.path() / "wchan") + ", syscall " + readFile(task.path() / "syscall");
+                  readFile(task.path() / "wchan") + ", syscall " +
+                  readFile(task.path() / "syscall");
         report += readFile(task.path() / "stack") + "\n";
     }
     return report;
@@ -168,10 +169,8 @@ struct UpdaterKind {
 };
 
 const UpdaterKind kUpdaterKinds[] = {
-    {"List", "/list.txt", 5, false, "list.txt"},
-    {"Digest", "/list.md5", 5, false, nullptr},
-    {"Module", "/modules/", 5, false, "a.dat"},
-    {"Completion", "/complete/", 5, true, nullptr},
+    {"List", "/list.txt", 5, false, "list.txt"}, {"Digest", "/list.md5", 5, false, nullptr},
+    {"Module", "/modules/", 5, false, "a.dat"},  {"Completion", "/complete/", 5, true, nullptr},
     {"LogUpload", "/upload/", 1, true, nullptr},
 };
 
@@ -191,9 +190,9 @@ TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
                           {"/list.md5", md5(list)},
                           {"/modules/a.dat", module},
                           {"/complete/7/0", "done"}});
-    writeFile(home / "config.ini",
-              "<KX><Config><Server>127.0.0.1</Server><Port>" + std::to_string(server.port()) +
-                  "</Port><HostID>7</HostID><SSL>0</SSL></Config></KX>\n");
+    writeFile(home / "config.ini", "<KX><Config><Server>127.0.0.1</Server><Port>" +
+                                       std::to_string(server.port()) +
+                                       "</Port><HostID>7</HostID><SSL>0</SSL></Config></KX>\n");
     writeFile(home / "update.ini",
               "<KX><Update><List>/list.txt</List><ListHash>/list.md5</ListHash>"
               "<Modules>/modules</Modules><Complete>/complete</Complete><Log>/upload</Log>"
@@ -211,7 +210,8 @@ TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
     EXPECT_LT(run.peakKiB, kPeakKiB);
     EXPECT_GE(server.hostileRequests(), 1);
     for (const std::string& head : server.heads())
-        EXPECT_NE(head.find("\r\nUser-Agent: KX_Updater/" KX_VERSION "\r\n"), std::string::npos) << head;
+        EXPECT_NE(head.find("\r\nUser-Agent: KX_Updater/" KX_VERSION "\r\n"), std::string::npos)
+            << head;
     if (kind.partial) {
         EXPECT_FALSE(fs::exists(home / "updatetmp" / kind.partial));
     }
@@ -224,13 +224,13 @@ TEST_P(UpdaterAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, UpdaterAgainstHostileServer,
-    ::testing::Combine(::testing::ValuesIn(kUpdaterKinds), ::testing::ValuesIn(kHostilities)),
-    [](const auto& row) {
-        return std::string(std::get<0>(row.param).name) + "_" +
-               kxtest::name(std::get<1>(row.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Kinds, UpdaterAgainstHostileServer,
+                         ::testing::Combine(::testing::ValuesIn(kUpdaterKinds),
+                                            ::testing::ValuesIn(kHostilities)),
+                         [](const auto& row) {
+                             return std::string(std::get<0>(row.param).name) + "_" +
+                                    kxtest::name(std::get<1>(row.param));
+                         });
 
 // A server that answers the list but stalls every module file: once the
 // run's time is used up no further download is tried, so many modules cannot
@@ -246,9 +246,9 @@ TEST_F(Installation, UpdaterOutOfTimeTriesNoFurtherModule) {
     answers["/list.txt"] = list;
     answers["/list.md5"] = md5(list);
     HostileServer server(Hostility::StallAfterHeaders, "/modules/", answers);
-    writeFile(home / "config.ini",
-              "<KX><Config><Server>127.0.0.1</Server><Port>" + std::to_string(server.port()) +
-                  "</Port><HostID>7</HostID><SSL>0</SSL></Config></KX>\n");
+    writeFile(home / "config.ini", "<KX><Config><Server>127.0.0.1</Server><Port>" +
+                                       std::to_string(server.port()) +
+                                       "</Port><HostID>7</HostID><SSL>0</SSL></Config></KX>\n");
     writeFile(home / "update.ini",
               "<KX><Update><List>/list.txt</List><ListHash>/list.md5</ListHash>"
               "<Modules>/modules</Modules><Complete>/complete</Complete><Log>/upload</Log>"
@@ -304,18 +304,20 @@ TEST_P(AgentAgainstHostileServer, EndsInTimeSmallWithNothingPartialLeft) {
     EXPECT_LT(run.peakKiB, kPeakKiB);
     EXPECT_GE(server.hostileRequests(), 1);
     for (const std::string& head : server.heads())
-        EXPECT_NE(head.find("\r\nUser-Agent: KX_InventoryAGT/" KX_VERSION "\r\n"), std::string::npos)
+        EXPECT_NE(head.find("\r\nUser-Agent: KX_InventoryAGT/" KX_VERSION "\r\n"),
+                  std::string::npos)
             << head;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(home))
         EXPECT_NE(entry.path().filename().string().rfind("KX-", 0), 0u) << entry.path();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, AgentAgainstHostileServer,
-    ::testing::Combine(::testing::Values("PROPFIND", "PUT"), ::testing::ValuesIn(kHostilities)),
-    [](const auto& row) {
-        return std::string(std::get<0>(row.param)) + "_" + kxtest::name(std::get<1>(row.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Kinds, AgentAgainstHostileServer,
+                         ::testing::Combine(::testing::Values("PROPFIND", "PUT"),
+                                            ::testing::ValuesIn(kHostilities)),
+                         [](const auto& row) {
+                             return std::string(std::get<0>(row.param)) + "_" +
+                                    kxtest::name(std::get<1>(row.param));
+                         });
 
 // ---- The last resort of both programs ----
 
@@ -327,7 +329,8 @@ TEST_F(Installation, OutOfMemoryAtTheTopIsOneLogLineThenEndAndStatusZero) {
     } programs[] = {{"KX_Updater", "updatelog"}, {"KX_InventoryAGT", "log"}};
     for (const auto& p : programs) {
         SCOPED_TRACE(p.program);
-        const Ended run = runProgram(home, p.program, std::chrono::seconds(30), "KX_TEST_OUT_OF_MEMORY");
+        const Ended run =
+            runProgram(home, p.program, std::chrono::seconds(30), "KX_TEST_OUT_OF_MEMORY");
         EXPECT_TRUE(run.ended);
         ASSERT_FALSE(run.out.empty());
         EXPECT_EQ(run.out.back(), "end");

@@ -27,7 +27,8 @@ using kxtest::readFile;
 using kxtest::writeFile;
 
 void openssl(const std::string& arguments, const fs::path& in) {
-    const std::string command = "cd '" + in.string() + "' && openssl " + arguments + " >/dev/null 2>&1";
+    const std::string command =
+        "cd '" + in.string() + "' && openssl " + arguments + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("openssl failed: " + arguments);
 }
@@ -43,11 +44,13 @@ public:
                         "' -keyout " + ca + ".key -out " + ca + ".pem",
                     dir);
         writeFile(dir / "ca.cnf", "[ca]\ndefault_ca=t\n[t]\ndatabase=index.txt\nnew_certs_dir=.\n"
-                                  "serial=serial\ndefault_md=sha256\nunique_subject=no\npolicy=p\n[p]\ncommonName=supplied\n");
+                                  "serial=serial\ndefault_md=sha256\nunique_subject=no\npolicy=p\n["
+                                  "p]\ncommonName=supplied\n");
         writeFile(dir / "index.txt", "");
         writeFile(dir / "serial", "01\n");
         sign("good", "127.0.0.1", "IP:127.0.0.1", "");
-        sign("expired", "127.0.0.1", "IP:127.0.0.1", "-startdate 20200101000000Z -enddate 20200102000000Z");
+        sign("expired", "127.0.0.1", "IP:127.0.0.1",
+             "-startdate 20200101000000Z -enddate 20200102000000Z");
         sign("elsewhere", "other.example", "DNS:other.example", "");
         // libcurl's pin of the good certificate's key: sha256// + base64 of its SHA-256.
         openssl("pkey -in good.key -pubout -outform der -out good.der", dir);
@@ -82,10 +85,10 @@ const TestCa& ca() {
 
 struct TlsCase {
     const char* name;
-    const char* certificate;  // the server's
+    const char* certificate; // the server's
     bool verify;
-    const char* caFile;       // "" : the system's store
-    bool pinned;              // pin the good certificate's key
+    const char* caFile; // "" : the system's store
+    bool pinned;        // pin the good certificate's key
     bool accepted;
 };
 
@@ -114,8 +117,9 @@ protected:
     }
     std::string pin() const { return GetParam().pinned ? ca().pin() : std::string(); }
     std::string configKeys() const {
-        return std::string("<SSLVerify>") + (GetParam().verify ? "1" : "0") + "</SSLVerify><CAFile>" +
-               caFile() + "</CAFile><PinnedPublicKey>" + pin() + "</PinnedPublicKey>";
+        return std::string("<SSLVerify>") + (GetParam().verify ? "1" : "0") +
+               "</SSLVerify><CAFile>" + caFile() + "</CAFile><PinnedPublicKey>" + pin() +
+               "</PinnedPublicKey>";
     }
 };
 
@@ -161,7 +165,8 @@ TEST_P(Tls, AgentSendsItsPasswordOnlyToAServerItCanVerify) {
     writeFile(home / "config.ini", "<KX><Config><Server>127.0.0.1</Server><Port>" +
                                        std::to_string(server->port()) +
                                        "</Port><Username>kx</Username><Password>secret</Password>"
-                                       "<SSL>1</SSL>" + configKeys() + "</Config></KX>\n");
+                                       "<SSL>1</SSL>" +
+                                       configKeys() + "</Config></KX>\n");
     writeFile(home / "macInventory.sh", "#!/bin/sh\nmkdir -p result && cp '" +
                                             std::string(KX_SOURCE_DIR) +
                                             "/tests/agent/fixtures/linux/'* result/\n");

@@ -53,8 +53,8 @@ TEST(Hash, FileReadInChunksGivesTheDigestOfTheWholeContent) {
 TEST(Hash, DigestIsAppendedToWhatTheTextHolds) {
     std::string hex = Md5Of("abc");
     Hash::Get(reinterpret_cast<const unsigned char*>("abc"), 3, hex);
-    EXPECT_EQ(hex, std::string("900150983cd24fb0d6963f7d28e17f72") +
-                       "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(hex,
+              std::string("900150983cd24fb0d6963f7d28e17f72") + "900150983cd24fb0d6963f7d28e17f72");
 }
 
 TEST(Hash, MissingOrUnreadableFileGivesFalseAndLeavesTheText) {

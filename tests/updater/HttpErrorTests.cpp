@@ -14,15 +14,16 @@ using namespace kxtest;
 
 struct HttpError {
     const char* name;
-    const char* key;     // update.ini "Update" key whose path answers with the error
-    const char* path;    // below "/status.py/"
-    const char* logged;  // the run's last line before "end: "
+    const char* key;    // update.ini "Update" key whose path answers with the error
+    const char* path;   // below "/status.py/"
+    const char* logged; // the run's last line before "end: "
     std::vector<unsigned> pauses;
     const char* outcome;
 };
 void PrintTo(const HttpError& c, std::ostream* os) { *os << c.name; }
 
-class UpdateHttpErrorTest : public UpdateFixture, public ::testing::WithParamInterface<HttpError> {};
+class UpdateHttpErrorTest : public UpdateFixture,
+                            public ::testing::WithParamInterface<HttpError> {};
 
 TEST_P(UpdateHttpErrorTest, IsNamedWithItsStatusAndNothingOfThePageIsKept) {
     const HttpError& c = GetParam();
@@ -50,24 +51,51 @@ TEST_P(UpdateHttpErrorTest, IsNamedWithItsStatusAndNothingOfThePageIsKept) {
 INSTANTIATE_TEST_SUITE_P(
     Requests, UpdateHttpErrorTest,
     ::testing::Values(
-        HttpError{"List404", "List", "404/list.txt", "DownloadList: not found: /status.py/404/list.txt",
-                  {}, "list failed"},
-        HttpError{"List403", "List", "403/list.txt", "DownloadList: http err:403", {}, "list failed"},
-        HttpError{"List500", "List", "500/list.txt", "DownloadList: http err:500", {5, 5, 5, 5},
+        HttpError{"List404",
+                  "List",
+                  "404/list.txt",
+                  "DownloadList: not found: /status.py/404/list.txt",
+                  {},
                   "list failed"},
-        HttpError{"Digest404", "ListHash", "404/list.md5", "DownloadList Hash: not found", {},
+        HttpError{
+            "List403", "List", "403/list.txt", "DownloadList: http err:403", {}, "list failed"},
+        HttpError{"List500",
+                  "List",
+                  "500/list.txt",
+                  "DownloadList: http err:500",
+                  {5, 5, 5, 5},
                   "list failed"},
-        HttpError{"Digest401", "ListHash", "401/list.md5", "DownloadList Hash: http err:401", {},
+        HttpError{"Digest404",
+                  "ListHash",
+                  "404/list.md5",
+                  "DownloadList Hash: not found",
+                  {},
                   "list failed"},
-        HttpError{"Digest503", "ListHash", "503/list.md5", "DownloadList Hash: http err:503",
-                  {5, 5, 5, 5}, "list failed"},
+        HttpError{"Digest401",
+                  "ListHash",
+                  "401/list.md5",
+                  "DownloadList Hash: http err:401",
+                  {},
+                  "list failed"},
+        HttpError{"Digest503",
+                  "ListHash",
+                  "503/list.md5",
+                  "DownloadList Hash: http err:503",
+                  {5, 5, 5, 5},
+                  "list failed"},
         HttpError{"Module404", "Modules", "404", "DownloadFiles: not found", {}, "download failed"},
-        HttpError{"Module403", "Modules", "403", "DownloadFiles: http err:403", {}, "download failed"},
-        HttpError{"Module500", "Modules", "500", "DownloadFiles: http err:500", {10, 10, 10, 10},
+        HttpError{
+            "Module403", "Modules", "403", "DownloadFiles: http err:403", {}, "download failed"},
+        HttpError{"Module500",
+                  "Modules",
+                  "500",
+                  "DownloadFiles: http err:500",
+                  {10, 10, 10, 10},
                   "download failed"},
         HttpError{"Complete404", "Complete", "404", "Complete: not found", {}, "updated"},
         HttpError{"Complete403", "Complete", "403", "Complete: http err:403", {}, "updated"},
-        HttpError{"Complete500", "Complete", "500", "Complete: http err:500", {1, 1, 1, 1}, "updated"},
+        HttpError{
+            "Complete500", "Complete", "500", "Complete: http err:500", {1, 1, 1, 1}, "updated"},
         HttpError{"LogUpload500", "Log", "500", "Complete: not found", {}, "updated"}),
     [](const auto& row) { return std::string(row.param.name); });
 

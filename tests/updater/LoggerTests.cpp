@@ -74,8 +74,8 @@ TEST_F(LoggerTest, DeleteCreatesTheDirectoryWhenMissing) {
 
 TEST_F(LoggerTest, PruningKeepsTheNewest30AndToday) {
     struct Case {
-        int logFiles;        // kxupd_202401DD.log, DD from 01
-        bool extras;         // other files, a "kxupd_" file, a "kxupd_dir" directory
+        int logFiles; // kxupd_202401DD.log, DD from 01
+        bool extras;  // other files, a "kxupd_" file, a "kxupd_dir" directory
         std::vector<std::string> removed;
     };
     const Case cases[] = {

@@ -40,7 +40,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 struct FormCase {
     const char* name;
     std::function<std::string(const std::string& body)> text; // from the sample's body
-    const char* reason; // "" when it is read
+    const char* reason;                                       // "" when it is read
 };
 
 class ManifestFormTest : public ::testing::TestWithParam<FormCase> {};
@@ -69,7 +69,8 @@ TEST_P(ManifestFormTest, OnlyTheOneFormIsRead) {
 
 std::string Signed(const std::string& body) { return ManifestText(body, someSignature); }
 
-std::function<std::string(const std::string&)> Edit(const std::string& from, const std::string& to) {
+std::function<std::string(const std::string&)> Edit(const std::string& from,
+                                                    const std::string& to) {
     return [=](const std::string& body) { return Signed(Replaced(body, from, to)); };
 }
 
@@ -80,7 +81,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FormCase{"CanonicalTwoLines", Signed, ""},
         FormCase{"NoFinalLineFeed",
-                 [](const std::string& b) { auto text = Signed(b); text.pop_back(); return text; },
+                 [](const std::string& b) {
+                     auto text = Signed(b);
+                     text.pop_back();
+                     return text;
+                 },
                  "not two lines"},
         FormCase{"ThirdLine", [](const std::string& b) { return Signed(b) + "\n"; },
                  "not two lines"},
@@ -89,14 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
                      return b + "\r\n" + Replaced(Signed(b).substr(b.size() + 1), "\n", "\r\n");
                  },
                  "the second line is not a base64 signature"},
-        FormCase{"SignatureNotBase64",
-                 [](const std::string& b) { return b + "\nnot base64!\n"; },
+        FormCase{"SignatureNotBase64", [](const std::string& b) { return b + "\nnot base64!\n"; },
                  "the second line is not a base64 signature"},
         FormCase{"SignatureOf63Bytes",
                  [](const std::string& b) { return ManifestText(b, std::string(63, 's')); },
                  "the second line is not a base64 signature"},
-        FormCase{"NotJson", [](const std::string&) { return Signed("{\"version\":"); },
-                 "not JSON"},
+        FormCase{"NotJson", [](const std::string&) { return Signed("{\"version\":"); }, "not JSON"},
         FormCase{"NotUtf8", Edit("a.dat", "a\xff.dat"), "not JSON"},
         FormCase{"BlankBetweenTokens", Edit("\"version\":5", "\"version\": 5"),
                  "not in canonical form"},
@@ -138,18 +141,18 @@ INSTANTIATE_TEST_SUITE_P(
                      return Signed(b.substr(0, from) + "{}" + b.substr(to + 1));
                  },
                  "\"files\" is not an array"},
-        FormCase{"FileSizeNegative", Edit("\"size\":3", "\"size\":-3"), "file entry 1 is malformed"},
+        FormCase{"FileSizeNegative", Edit("\"size\":3", "\"size\":-3"),
+                 "file entry 1 is malformed"},
         FormCase{"FileNameEmpty", Edit("\"a.dat\"", "\"\""), "file entry 1 is malformed"},
         FormCase{"FileExtraKey", Edit("\"size\":0", "\"size\":0,\"x\":0"),
                  "file entry 2 is malformed"},
         FormCase{"FileDigestMissing", Edit("\"sha256\":\"" + shaA + "\",", ""),
                  "file entry 1 is malformed"},
         FormCase{"NestedDeeper", Edit("\"dir\":\".\"", "\"dir\":[[\".\"]]"), "nested too deeply"},
-        FormCase{"LargerThanBound",
-                 [](const std::string& b) {
-                     return Signed(b + std::string(maxManifestBytes, ' '));
-                 },
-                 "larger than 1048576 bytes"}),
+        FormCase{
+            "LargerThanBound",
+            [](const std::string& b) { return Signed(b + std::string(maxManifestBytes, ' ')); },
+            "larger than 1048576 bytes"}),
     [](const ::testing::TestParamInfo<FormCase>& row) { return row.param.name; });
 
 TEST(ManifestTime, OnlyRealUtcTimesInTheOneForm) {
@@ -158,16 +161,12 @@ TEST(ManifestTime, OnlyRealUtcTimesInTheOneForm) {
         bool ok;
         std::time_t time;
     };
-    for (const Case& c : {Case{"1970-01-01T00:00:00Z", true, 0},
-                          Case{"2028-02-29T23:59:59Z", true, 1835481599},
-                          Case{"2027-02-29T00:00:00Z", false, 0},
-                          Case{"2027-13-01T00:00:00Z", false, 0},
-                          Case{"2027-01-01T24:00:00Z", false, 0},
-                          Case{"2027-01-01T00:00:60Z", false, 0},
-                          Case{"2027-01-01T00:00:00", false, 0},
-                          Case{"2027-1-01T00:00:00Z", false, 0},
-                          Case{"+027-01-01T00:00:00Z", false, 0},
-                          Case{"2027-01-01t00:00:00z", false, 0}}) {
+    for (const Case& c :
+         {Case{"1970-01-01T00:00:00Z", true, 0}, Case{"2028-02-29T23:59:59Z", true, 1835481599},
+          Case{"2027-02-29T00:00:00Z", false, 0}, Case{"2027-13-01T00:00:00Z", false, 0},
+          Case{"2027-01-01T24:00:00Z", false, 0}, Case{"2027-01-01T00:00:60Z", false, 0},
+          Case{"2027-01-01T00:00:00", false, 0}, Case{"2027-1-01T00:00:00Z", false, 0},
+          Case{"+027-01-01T00:00:00Z", false, 0}, Case{"2027-01-01t00:00:00z", false, 0}}) {
         std::time_t time = -1;
         EXPECT_EQ(ParseUtcTime(c.text, time), c.ok) << c.text;
         if (c.ok) {
@@ -340,12 +339,12 @@ TEST(FileVerifierTest, BytesAreCheckedAsTheyArriveAndCutOffAtTheStatedSize) {
         std::size_t kept; // of the last piece
         const char* reason;
     };
-    for (const Case& c : std::vector<Case>{
-             {{"abc", "def"}, 3, ""},
-             {{"abc", "de"}, 2, "[a.dat] size is not the manifest's"},
-             {{"abc", "deg"}, 3, "[a.dat] SHA-256 is not the manifest's"},
-             {{"abc", "defgh"}, 3, "[a.dat] is larger than the manifest's size"},
-             {{"abcdef", "g"}, 0, "[a.dat] is larger than the manifest's size"}}) {
+    for (const Case& c :
+         std::vector<Case>{{{"abc", "def"}, 3, ""},
+                           {{"abc", "de"}, 2, "[a.dat] size is not the manifest's"},
+                           {{"abc", "deg"}, 3, "[a.dat] SHA-256 is not the manifest's"},
+                           {{"abc", "defgh"}, 3, "[a.dat] is larger than the manifest's size"},
+                           {{"abcdef", "g"}, 0, "[a.dat] is larger than the manifest's size"}}) {
         FileVerifier verifier(expected);
         std::size_t kept = 0;
         for (const std::string& piece : c.pieces)

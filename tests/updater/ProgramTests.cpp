@@ -158,7 +158,8 @@ TEST_F(ProgramTest, HelpAndVersionAnswerWithoutARunOrARequest) {
     const struct {
         const char* argument;
         std::string first;
-    } cases[] = {{"--help", "usage: KX_Updater [ARGUMENT]\n"}, {"--version", "KX_Updater " KX_VERSION "\n"}};
+    } cases[] = {{"--help", "usage: KX_Updater [ARGUMENT]\n"},
+                 {"--version", "KX_Updater " KX_VERSION "\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument);
         int status = -1;
@@ -208,7 +209,8 @@ TEST(Kxpublish, CommandLineHelpVersionUsageAndReasons) {
         {"--version", 0, "kxpublish " KX_VERSION "\n", ""},
         {"", 2, "", usage},
         {"modules list.txt", 2, "", usage},
-        {"-d a.dat modules list.txt list.md5", 2, "", "kxpublish: -d needs NAME=DIR: a.dat\n" + usage},
+        {"-d a.dat modules list.txt list.md5", 2, "",
+         "kxpublish: -d needs NAME=DIR: a.dat\n" + usage},
         {"absent list.txt list.md5", 1, "",
          "kxpublish: cannot list absent: No such file or directory\n"},
         {"modules missing/list.txt list.md5", 1, "",
@@ -258,10 +260,9 @@ TEST(Kxpublish, RefusesWhatTheUpdaterCouldNotReadOrWouldRefuse) {
         TempFolder dir;
         writeFile(dir.path() / "modules" / c.file, "x");
         int status = -1;
-        std::string output =
-            Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " + c.arguments +
-                        " modules list.txt list.md5 2>&1",
-                    &status);
+        std::string output = Capture("cd '" + dir.path().string() + "' && '" + publisher + "' " +
+                                         c.arguments + " modules list.txt list.md5 2>&1",
+                                     &status);
         EXPECT_NE(status, 0);
         EXPECT_EQ(output.rfind("kxpublish: ", 0), 0u) << output;
         EXPECT_FALSE(fs::exists(dir.path() / "list.txt"));

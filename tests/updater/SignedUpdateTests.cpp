@@ -27,7 +27,8 @@ public:
     using UpdateFixture::server;
 
     SignedUpdateTest()
-        : keys(root.path() / "keys"), pinned((fs::create_directories(keys), MakeKeyPair(keys, "pinned"))),
+        : keys(root.path() / "keys"),
+          pinned((fs::create_directories(keys), MakeKeyPair(keys, "pinned"))),
           other(MakeKeyPair(keys, "other")) {
         fs::copy_file(pinned.publicPem, install / "update.pub");
     }
@@ -88,8 +89,7 @@ TEST_P(SignedAttackTest, IsRefusedWithOneLineAndChangesNothing) {
     Installed("b.dat", "same");
     Module("a.dat", "new");
     Module("b.dat", "same");
-    writeFile(install / "update.state",
-              "version 1\nmanifest " + Sha256::Of("release 1") + "\n");
+    writeFile(install / "update.state", "version 1\nmanifest " + Sha256::Of("release 1") + "\n");
     PublishSigned(2, pinned);
     GetParam().make(*this);
     std::map<std::string, std::string> before = Installation();
@@ -132,13 +132,17 @@ INSTANTIATE_TEST_SUITE_P(
                    Rewrite(test.server->www() / "manifest.txt", "\"size\":3", "\"size\":4");
                },
                "bad signature"},
-        Attack{"SignedByAnotherKey", [](SignedUpdateTest& test) { test.PublishSigned(2, test.other); },
-               "bad signature"},
+        Attack{"SignedByAnotherKey",
+               [](SignedUpdateTest& test) { test.PublishSigned(2, test.other); }, "bad signature"},
         Attack{"ManifestGarbled",
-               [](SignedUpdateTest& test) { writeFile(test.server->www() / "manifest.txt", "<html>"); },
+               [](SignedUpdateTest& test) {
+                   writeFile(test.server->www() / "manifest.txt", "<html>");
+               },
                "manifest malformed: not two lines"},
         Attack{"Expired",
-               [](SignedUpdateTest& test) { test.PublishSigned(2, test.pinned, "2001-01-01T00:00:00Z"); },
+               [](SignedUpdateTest& test) {
+                   test.PublishSigned(2, test.pinned, "2001-01-01T00:00:00Z");
+               },
                "manifest expired at 2001-01-01T00:00:00Z"},
         Attack{"OlderRelease",
                [](SignedUpdateTest& test) {
@@ -166,9 +170,10 @@ INSTANTIATE_TEST_SUITE_P(
                "[a.dat] SHA-256 is not the manifest's"},
         Attack{"ModuleShorter", [](SignedUpdateTest& test) { test.Module("a.dat", "ne"); },
                "[a.dat] size is not the manifest's"},
-        Attack{"ModuleEndless",
-               [](SignedUpdateTest& test) { test.Module("a.dat", "new" + std::string(4 << 20, 'x')); },
-               "[a.dat] is larger than the manifest's size"},
+        Attack{
+            "ModuleEndless",
+            [](SignedUpdateTest& test) { test.Module("a.dat", "new" + std::string(4 << 20, 'x')); },
+            "[a.dat] is larger than the manifest's size"},
         Attack{"KeyUnreadable",
                [](SignedUpdateTest& test) {
                    fs::remove(test.install / "update.pub");

@@ -60,20 +60,22 @@ TEST_P(UpdateStatusTest, EndLineAndStatusFileTellTheOutcome) {
     for (const auto& entry : status["entries"]) {
         EXPECT_EQ(entry["name"], "a.dat");
         std::string detail = entry["detail"];
-        entries.push_back(entry["result"].get<std::string>() + (detail.empty() ? "" : ": " + detail));
+        entries.push_back(entry["result"].get<std::string>() +
+                          (detail.empty() ? "" : ": " + detail));
     }
-    EXPECT_EQ(entries, std::string(GetParam().entry).empty() ? std::vector<std::string>{}
-                                                             : std::vector<std::string>{GetParam().entry});
+    EXPECT_EQ(entries, std::string(GetParam().entry).empty()
+                           ? std::vector<std::string>{}
+                           : std::vector<std::string>{GetParam().entry});
     const std::string day = LocalTime::Format(before, "%Y-%m-%d");
     EXPECT_EQ(status["started"].get<std::string>().substr(0, 10), day);
 }
 
-INSTANTIATE_TEST_SUITE_P(Outcomes, UpdateStatusTest,
-                         ::testing::Values(Outcome{"updated", 0, "updated"},
-                                           Outcome{"no update", 1, ""},
-                                           Outcome{"not configured", 2, ""},
-                                           Outcome{"list failed", 3, ""},
-                                           Outcome{"download failed", 4, "failed: not found"},
-                                           Outcome{"update failed", 5, "failed: not replaced; the installed file is as it was"}));
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, UpdateStatusTest,
+    ::testing::Values(Outcome{"updated", 0, "updated"}, Outcome{"no update", 1, ""},
+                      Outcome{"not configured", 2, ""}, Outcome{"list failed", 3, ""},
+                      Outcome{"download failed", 4, "failed: not found"},
+                      Outcome{"update failed", 5,
+                              "failed: not replaced; the installed file is as it was"}));
 
 } // namespace

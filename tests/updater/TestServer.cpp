@@ -160,9 +160,12 @@ WebServer::WebServer(const fs::path& base, bool secure)
         std::string dir = root.string();
         std::string command =
             "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
-            " -keyout '" + dir + "/key.pem' -out '" + dir + "/cert.pem' -days 2"
+            " -keyout '" +
+            dir + "/key.pem' -out '" + dir +
+            "/cert.pem' -days 2"
             " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 >/dev/null 2>&1"
-            " && cat '" + dir + "/key.pem' '" + dir + "/cert.pem' > '" + dir + "/server.pem'";
+            " && cat '" +
+            dir + "/key.pem' '" + dir + "/cert.pem' > '" + dir + "/server.pem'";
         if (std::system(command.c_str()) != 0)
             throw std::runtime_error("openssl could not make a certificate");
     }

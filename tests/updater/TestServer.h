@@ -21,8 +21,8 @@ namespace fs = boost::filesystem;
 
 // One multipart POST as the server's upload handler stored it.
 struct Upload {
-    std::string pathInfo;                      // the request path after "/upload.py"
-    std::map<std::string, std::string> parts;  // part name → bytes
+    std::string pathInfo;                         // the request path after "/upload.py"
+    std::map<std::string, std::string> parts;     // part name → bytes
     std::map<std::string, std::string> fileNames; // part name → file name given
 };
 

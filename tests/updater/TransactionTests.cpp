@@ -25,7 +25,10 @@ using Files = std::map<std::string, std::string>;
 
 const std::string program = std::string(KX_BINARY_DIR) + "/KX_Updater";
 
-const std::string elf = std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(64, '\0');
+const std::string elf = std::string("\x7f"
+                                    "ELF\x02\x01\x01",
+                                    7) +
+                        std::string(64, '\0');
 
 const Files oldSet = {
     {"KX_InventoryAGT", "#!/bin/sh\necho old agent\n"},
@@ -159,18 +162,18 @@ TEST_P(FailTest, LeavesTheOldSetAndTheNextRunInstallsTheNewOne) {
     ExpectConvergence();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Points, FailTest,
-    ::testing::Values(FailRow{"staged", "PrepareFiles: error [settings.dat]", 0, false},
-                      FailRow{"backup", "BackupFiles: error", 0, true},
-                      FailRow{"placed:1", "UpdateFiles: error", 1, true},
-                      FailRow{"placed:2", "UpdateFiles: error", 2, true},
-                      FailRow{"placed:last", "UpdateFiles: error", 5, true}),
-    [](const ::testing::TestParamInfo<FailRow>& row) {
-        std::string name = row.param.point;
-        std::replace(name.begin(), name.end(), ':', '_');
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Points, FailTest,
+                         ::testing::Values(FailRow{"staged", "PrepareFiles: error [settings.dat]",
+                                                   0, false},
+                                           FailRow{"backup", "BackupFiles: error", 0, true},
+                                           FailRow{"placed:1", "UpdateFiles: error", 1, true},
+                                           FailRow{"placed:2", "UpdateFiles: error", 2, true},
+                                           FailRow{"placed:last", "UpdateFiles: error", 5, true}),
+                         [](const ::testing::TestParamInfo<FailRow>& row) {
+                             std::string name = row.param.point;
+                             std::replace(name.begin(), name.end(), ':', '_');
+                             return name;
+                         });
 
 TEST_F(TransactionTest, FailingStopEntryDoesNotStopTheUpdate) {
     SetUpSets(Settings().Stop({"kx-no-such-service"}).Start({"touch started"}));
@@ -212,7 +215,8 @@ TEST_P(KillTest, NextRunUndoesTheTransactionAndTheRunAfterInstallsTheNewSet) {
         auto fresh = newSet.find(name);
         EXPECT_TRUE((old != oldSet.end() && old->second == content) ||
                     (fresh != newSet.end() && fresh->second == content))
-            << name << " is neither old nor new:\n" << Describe(now);
+            << name << " is neither old nor new:\n"
+            << Describe(now);
     }
     for (const char* executable : {"KX_Updater", "KX_InventoryAGT"}) {
         EXPECT_TRUE(now.count(executable)) << executable;

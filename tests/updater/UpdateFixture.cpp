@@ -34,8 +34,8 @@ std::string Commands(const char* section, const std::vector<std::string>& comman
 } // namespace
 
 UpdateFixture::UpdateFixture(bool https)
-    : server(std::make_unique<WebServer>(root.path(), https)),
-      install(root.path() / "install"), modules(server->www() / "modules") {
+    : server(std::make_unique<WebServer>(root.path(), https)), install(root.path() / "install"),
+      modules(server->www() / "modules") {
     fs::create_directories(install);
     fs::create_directories(modules);
 }

@@ -29,11 +29,27 @@ struct Settings {
                                                 {"Complete", "/complete"},
                                                 {"Log", "/upload.py"}};
 
-    Settings& Ssl(int id) { ssl = true; hostId = id; return *this; }
-    Settings& Port(int number) { port = number; return *this; }
-    Settings& Stop(std::vector<std::string> entries) { stop = std::move(entries); return *this; }
-    Settings& Start(std::vector<std::string> commands) { start = std::move(commands); return *this; }
-    Settings& Path(const std::string& key, const std::string& path) { paths[key] = path; return *this; }
+    Settings& Ssl(int id) {
+        ssl = true;
+        hostId = id;
+        return *this;
+    }
+    Settings& Port(int number) {
+        port = number;
+        return *this;
+    }
+    Settings& Stop(std::vector<std::string> entries) {
+        stop = std::move(entries);
+        return *this;
+    }
+    Settings& Start(std::vector<std::string> commands) {
+        start = std::move(commands);
+        return *this;
+    }
+    Settings& Path(const std::string& key, const std::string& path) {
+        paths[key] = path;
+        return *this;
+    }
 };
 
 class UpdateFixture : public ::testing::Test {

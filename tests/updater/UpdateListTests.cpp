@@ -80,7 +80,9 @@ TEST(UpdateListPaths, UntrustedNamesAndDirectoriesAreRefused) {
         {"a.dat", "./sub", false},
         {"..a.dat", "", false},
         {"with space #?%.dat", "", false},
-        {"\xc3\xb1" "and\xc3\xba.dat", "d\xc3\xadr", false},
+        {"\xc3\xb1"
+         "and\xc3\xba.dat",
+         "d\xc3\xadr", false},
         {"list.txt", "", false},
         {".kxupd", "", false},
         {".kxupd-new-a.dat", "", true}, // the updater's own files beside a target

@@ -29,11 +29,12 @@ TEST_F(UpdateRunTest, NothingIsDoneOrUploadedWhenEveryInstalledFileMatches) {
     Installed("sub/a.dat", "same");
     Run();
     std::string digest = readFile(server->www() / "list.md5");
-    EXPECT_EQ(Log(), (Messages{"updater: boot",
-                               "DownloadList: from:127.0.0.1 port:" +
-                                   std::to_string(server->port()) + " ssl:0",
-                               "DownloadList: hash:" + digest, "DownloadList Hash: " + digest,
-                               "CheckList: 1", "CheckList: 0", "no update"}));
+    EXPECT_EQ(
+        Log(),
+        (Messages{"updater: boot",
+                  "DownloadList: from:127.0.0.1 port:" + std::to_string(server->port()) + " ssl:0",
+                  "DownloadList: hash:" + digest, "DownloadList Hash: " + digest, "CheckList: 1",
+                  "CheckList: 0", "no update"}));
     EXPECT_TRUE(server->Uploads().empty());
     EXPECT_FALSE(fs::exists(install / "logtmp.txt"));
     EXPECT_TRUE(pauses.empty());
@@ -77,8 +78,7 @@ struct MissingFile {
     std::vector<unsigned> pauses;
 };
 
-class MissingFileTest : public UpdateFixture,
-                        public ::testing::WithParamInterface<MissingFile> {};
+class MissingFileTest : public UpdateFixture, public ::testing::WithParamInterface<MissingFile> {};
 
 TEST_P(MissingFileTest, ItsErrorPageIsANotFoundNeverContent) {
     Configure();
@@ -144,11 +144,10 @@ TEST_F(UpdateRunTest, AbandonedDownloadsNeverCostAnInstalledFile) {
     Module("good.dat", goodNew);
     Module("bad.dat", "not what the list says");
     Module("ver.dat", "versioned");
-    ServeList("gone.dat|0|.|" + Md5Of("gone") + "|0\n" +
-              "bad.dat|0|.|" + Md5Of("what the list says") + "|0\n" +
-              "ver.dat|1.2|.|" + Md5Of("versioned") + "|0\n" +
-              "good.dat|0|.|" + Md5Of(goodNew) + "|0\n" +
-              "stale.dat|0|.|" + Md5Of("stale") + "|0\n");
+    ServeList("gone.dat|0|.|" + Md5Of("gone") + "|0\n" + "bad.dat|0|.|" +
+              Md5Of("what the list says") + "|0\n" + "ver.dat|1.2|.|" + Md5Of("versioned") +
+              "|0\n" + "good.dat|0|.|" + Md5Of(goodNew) + "|0\n" + "stale.dat|0|.|" +
+              Md5Of("stale") + "|0\n");
     for (const char* name : {"gone.dat", "bad.dat", "ver.dat", "good.dat"})
         Installed(name, std::string("installed ") + name);
     Installed("stale.dat", "stale");
@@ -189,9 +188,19 @@ TEST_F(UpdateRunTest, HostileListEntriesAreRefusedAndNothingOutsideChanges) {
     Module("good.dat", "good");
     const std::string h = "|" + Md5Of(hostile) + "|0\n";
     const std::vector<std::string> refused = {
-        "../escape.txt|0|.", "..\\escape.txt|0|.", "..|0|.", ".|0|.", "|0|.",
-        "a.txt|0|../outside", "a.txt|0|" + outside.string(), "a.txt|0|sub/../../outside",
-        "a.txt|0|link", "b.txt|0|link/sub", "evil.dat|0|.", "dangling|0|.", "x|0|updatetmp",
+        "../escape.txt|0|.",
+        "..\\escape.txt|0|.",
+        "..|0|.",
+        ".|0|.",
+        "|0|.",
+        "a.txt|0|../outside",
+        "a.txt|0|" + outside.string(),
+        "a.txt|0|sub/../../outside",
+        "a.txt|0|link",
+        "b.txt|0|link/sub",
+        "evil.dat|0|.",
+        "dangling|0|.",
+        "x|0|updatetmp",
     };
     std::string list;
     for (const std::string& line : refused)
@@ -238,9 +247,8 @@ TEST_F(UpdateRunTest, EntryNamingAnExistingFolderOrPipeIsRefusedAndTheRestInstal
     Installed("macInventory.sh", "old script");
     for (const char* name : {"docs", "pipe.dat", "KX_InventoryAGT", "macInventory.sh"})
         Module(name, std::string("new ") + name);
-    ServeList("docs|0|.|" + Md5Of("new docs") + "|0\n" +
-              "pipe.dat|0|.|" + Md5Of("new pipe.dat") + "|0\n" +
-              "KX_InventoryAGT|0|.|" + Md5Of("new KX_InventoryAGT") + "|0\n" +
+    ServeList("docs|0|.|" + Md5Of("new docs") + "|0\n" + "pipe.dat|0|.|" + Md5Of("new pipe.dat") +
+              "|0\n" + "KX_InventoryAGT|0|.|" + Md5Of("new KX_InventoryAGT") + "|0\n" +
               "macInventory.sh|0|.|" + Md5Of("new macInventory.sh") + "|0\n");
     Configure();
     Run();
@@ -258,8 +266,15 @@ TEST_F(UpdateRunTest, EntryNamingAnExistingFolderOrPipeIsRefusedAndTheRestInstal
 // exactly that file; "list.txt" is a module like any other.
 TEST_F(UpdateRunTest, NamesWithAnyAllowedCharacterArePublishedAndInstalled) {
     const std::vector<std::string> names = {
-        "with space.dat", "hash#.dat", "what?.dat", "100%.dat", "50%25.dat",
-        "plus+and&.dat",  "\xc3\xb1" "and\xc3\xba.dat",  "list.txt",
+        "with space.dat",
+        "hash#.dat",
+        "what?.dat",
+        "100%.dat",
+        "50%25.dat",
+        "plus+and&.dat",
+        "\xc3\xb1"
+        "and\xc3\xba.dat",
+        "list.txt",
     };
     for (const std::string& name : names)
         Module(name, "content of " + name);

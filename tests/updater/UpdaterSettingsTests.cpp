@@ -114,8 +114,8 @@ TEST_F(CommandsTest, ProcessEntriesEndTheRunningProcessesOfThatExactName) {
     pid_t stubborn = started(name, "trap '' TERM; ");
     setenv("KX_TEST_KILL_GRACE_MS", "200", 1);
     fs::remove_all(dir.path() / "updatelog");
-    std::vector<std::string> log =
-        RunWith("<KX><Stop><Command1>" + name + ".exe</Command1></Stop></KX>", &Updater::StopTarget);
+    std::vector<std::string> log = RunWith(
+        "<KX><Stop><Command1>" + name + ".exe</Command1></Stop></KX>", &Updater::StopTarget);
     unsetenv("KX_TEST_KILL_GRACE_MS");
     EXPECT_EQ(log, std::vector<std::string>{});
     EXPECT_EQ(EndingSignal(stubborn), SIGKILL);
@@ -137,9 +137,10 @@ TEST_F(CommandsTest, ServiceEntriesAreStoppedThroughTheServiceManager) {
     fs::permissions(dir.path() / "bin" / "systemctl", fs::perms(0755));
     const std::string path = std::getenv("PATH");
     setenv("PATH", ((dir.path() / "bin").string() + ":" + path).c_str(), 1);
-    std::vector<std::string> log = RunWith("<KX><Stop><Command1>kx-inventory.service</Command1>"
-                                           "<Command2>other service; touch x</Command2></Stop></KX>",
-                                           &Updater::StopTarget);
+    std::vector<std::string> log =
+        RunWith("<KX><Stop><Command1>kx-inventory.service</Command1>"
+                "<Command2>other service; touch x</Command2></Stop></KX>",
+                &Updater::StopTarget);
     setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(log, (std::vector<std::string>{"fail:[other service; touch x](1280)"}));
     EXPECT_EQ(readFile(dir.path() / "calls.txt"),
@@ -153,7 +154,9 @@ TEST_F(CommandsTest, SettingsFilesThatAreNotReadAreNamedInTheLog) {
               "<KX><Update><List>/l</List><Lst>/x</Lst></Update><Stop/><Begin/></KX>");
     Logger::Delete();
     Logger::Start(true);
-    { Updater updater([](unsigned) {}); }
+    {
+        Updater updater([](unsigned) {});
+    }
     Logger::Stop();
     const std::string workDir = fs::current_path().string();
     EXPECT_EQ(LogMessages(dir.path()),

@@ -42,9 +42,13 @@ using Params = std::map<std::string, std::string>;
 
 const char* const kConnectFailed = " に接続失敗しました。";
 
-const std::vector<std::string> kCollection = {
-    "start", "実行開始...", "UPDATE_PROGRESS", "ハードウェア情報読込み中...", "ハードウェア情報作成完了",
-    "ソフトウェア情報読込み中...", "ソフトウェア情報作成完了"};
+const std::vector<std::string> kCollection = {"start",
+                                              "実行開始...",
+                                              "UPDATE_PROGRESS",
+                                              "ハードウェア情報読込み中...",
+                                              "ハードウェア情報作成完了",
+                                              "ソフトウェア情報読込み中...",
+                                              "ソフトウェア情報作成完了"};
 
 // Standard output of a run: the collection's lines, then `tail`.
 std::vector<std::string> collectionThen(const std::vector<std::string>& tail) {
@@ -67,8 +71,8 @@ kxtest::SocketServer::Handler spoolThatAnswersPropfind(std::function<void(int)> 
     return [put](int socket) {
         const kxtest::Received request = kxtest::readRequest(socket);
         if (request.method == "PROPFIND")
-            kxtest::writeAll(socket, kxtest::answer(207, "Multi-Status",
-                                                    "<D:multistatus xmlns:D=\"DAV:\"/>"));
+            kxtest::writeAll(
+                socket, kxtest::answer(207, "Multi-Status", "<D:multistatus xmlns:D=\"DAV:\"/>"));
         else
             put(socket);
         return false;
@@ -77,7 +81,9 @@ kxtest::SocketServer::Handler spoolThatAnswersPropfind(std::function<void(int)> 
 
 class Recorder final : public CAbstractListener {
 public:
-    void onMessage(const std::string& text, Params& params) override { messages.emplace_back(text, params); }
+    void onMessage(const std::string& text, Params& params) override {
+        messages.emplace_back(text, params);
+    }
     void onMessage(const std::string& text) override { messages.emplace_back(text, Params()); }
     std::vector<std::pair<std::string, Params>> messages;
 };
@@ -93,7 +99,8 @@ protected:
         fs::create_directories(home);
         fs::copy_file(fs::path(KX_BINARY_DIR) / "KX_InventoryAGT", home / "KX_InventoryAGT");
         // The collection script leaves a few Linux inputs in "result".
-        writeFile(home / "macInventory.sh", "#!/bin/sh\nmkdir -p result && cp '" + std::string(KX_SOURCE_DIR) +
+        writeFile(home / "macInventory.sh", "#!/bin/sh\nmkdir -p result && cp '" +
+                                                std::string(KX_SOURCE_DIR) +
                                                 "/tests/agent/fixtures/linux/'* result/\n");
         fs::permissions(home / "macInventory.sh", fs::owner_all);
     }
@@ -111,7 +118,8 @@ protected:
     };
 
     // KX_InventoryAGT with `argument` in the installation folder.
-    Run runProgram(std::chrono::seconds limit = std::chrono::seconds(30), const char* argument = "tmp") {
+    Run runProgram(std::chrono::seconds limit = std::chrono::seconds(30),
+                   const char* argument = "tmp") {
         const fs::path out = base / "stdout.txt";
         const pid_t child = fork();
         if (child == 0) {
@@ -147,11 +155,12 @@ protected:
     // A run in process up to its upload: the produced files' contents, the
     // messages the upload sent and its result.
     struct Upload {
-        std::vector<std::pair<std::string, std::string>> produced;  // name, bytes
+        std::vector<std::pair<std::string, std::string>> produced; // name, bytes
         std::vector<std::pair<std::string, Params>> messages;
         bool stored;
     };
-    Upload uploadInProcess(const std::function<void(const std::vector<std::string>&)>& beforeUpload = nullptr) {
+    Upload uploadInProcess(
+        const std::function<void(const std::vector<std::string>&)>& beforeUpload = nullptr) {
         EXPECT_EQ(std::system(("cd '" + home.string() + "' && ./macInventory.sh a").c_str()), 0);
         const fs::path previous = fs::current_path();
         fs::current_path(home);
@@ -199,7 +208,8 @@ TEST_F(AgentUpload, BothDataFilesLandByteIdenticalWithProgressByBytes) {
 
 TEST_F(AgentUpload, ARefusedFileDoesNotStopTheNextOne) {
     // The server refuses the hardware file ("KX-0-12…") only.
-    Lighttpd server(Lighttpd::Setup{false, "$HTTP[\"url\"] =~ \"/KX-0-12\" { url.access-deny = ( \"\" ) }", false});
+    Lighttpd server(Lighttpd::Setup{
+        false, "$HTTP[\"url\"] =~ \"/KX-0-12\" { url.access-deny = ( \"\" ) }", false});
     configure(server.port());
     const Upload upload = uploadInProcess();
     ASSERT_EQ(upload.produced.size(), 2u);
@@ -216,7 +226,8 @@ TEST_F(AgentUpload, ARefusedFileDoesNotStopTheNextOne) {
 TEST_F(AgentUpload, AFileThatVanishedBeforeItsUploadCountsAsFailed) {
     Lighttpd server;
     configure(server.port());
-    const Upload upload = uploadInProcess([](const std::vector<std::string>& files) { fs::remove(files.at(0)); });
+    const Upload upload =
+        uploadInProcess([](const std::vector<std::string>& files) { fs::remove(files.at(0)); });
     ASSERT_EQ(upload.produced.size(), 2u);
     EXPECT_FALSE(upload.stored);
     const std::int64_t software = upload.produced[1].second.size();
@@ -246,9 +257,9 @@ TEST_F(AgentUpload, TheProgramStoresBothFilesOverHttpAndHttps) {
         }
         // The log holds the same messages (without "start" and "end").
         // Each file's line with the server's status comes before its progress.
-        std::vector<std::string> logged = collectionThen(
-            {"upload " + files[1].filename().string() + ": 201", "UPDATE_PROGRESS",
-             "upload " + files[0].filename().string() + ": 201", "UPDATE_PROGRESS"});
+        std::vector<std::string> logged =
+            collectionThen({"upload " + files[1].filename().string() + ": 201", "UPDATE_PROGRESS",
+                            "upload " + files[0].filename().string() + ": 201", "UPDATE_PROGRESS"});
         logged.erase(logged.begin());
         EXPECT_EQ(logTexts(), logged);
         fs::remove_all(home / "log");
@@ -265,7 +276,7 @@ TEST_F(AgentUpload, TheProgramsDataFilesLandByteIdentical) {
         kxtest::relay(socket, server.port(), [&](const kxtest::Received& request) {
             if (request.method == "PUT") {
                 const std::string name = request.target.substr(request.target.rfind('/') + 1);
-                boost::system::error_code missing;  // then the comparison below fails
+                boost::system::error_code missing; // then the comparison below fails
                 fs::copy_file(home / "log" / name, kept / name, missing);
             }
         });
@@ -290,9 +301,11 @@ TEST_F(AgentUpload, TheProgramReportsAServerItCannotUse) {
         std::string password;
         bool withoutSpool;
         std::string logged; // after the collection's lines, "<url>" for the base URL
-    } cases[] = {{"server down", true, "secret", false, "<url> に接続失敗しました。|connect err:7 "},
-                 {"wrong password (401)", false, "wrong", false, "<url> authentication failed: http err:401"},
-                 {"missing root (404)", false, "secret", true, "<url> に接続失敗しました。|http err:404"}};
+    } cases[] = {
+        {"server down", true, "secret", false, "<url> に接続失敗しました。|connect err:7 "},
+        {"wrong password (401)", false, "wrong", false,
+         "<url> authentication failed: http err:401"},
+        {"missing root (404)", false, "secret", true, "<url> に接続失敗しました。|http err:404"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         std::unique_ptr<Lighttpd> server;
@@ -344,7 +357,9 @@ TEST_F(AgentUpload, TheProgramReportsAConnectionDroppedMidBody) {
             fileLines.push_back(line);
     ASSERT_EQ(fileLines.size(), 2u);
     for (const std::string& line : fileLines)
-        EXPECT_TRUE(std::regex_search(line, std::regex(R"(^upload KX-0-\d{16}\.dat: connect err:\d+ \S)"))) << line;
+        EXPECT_TRUE(
+            std::regex_search(line, std::regex(R"(^upload KX-0-\d{16}\.dat: connect err:\d+ \S)")))
+            << line;
     EXPECT_EQ(logTexts().back(), "upload err");
 }
 
@@ -354,7 +369,8 @@ TEST_F(AgentUpload, HelpAndVersionAnswerWithoutARunOrARequest) {
     const struct {
         const char* argument;
         std::string first;
-    } cases[] = {{"--help", "usage: KX_InventoryAGT [ARGUMENT]"}, {"--version", "KX_InventoryAGT 1.0.0.2"}};
+    } cases[] = {{"--help", "usage: KX_InventoryAGT [ARGUMENT]"},
+                 {"--version", "KX_InventoryAGT 1.0.0.2"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument);
         const Run run = runProgram(std::chrono::seconds(30), c.argument);
@@ -383,31 +399,74 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
         std::function<void(const fs::path&)> script = [](const fs::path&) {};
     };
     const std::vector<Case> cases = {
-        {"uploaded", [](std::unique_ptr<Lighttpd>& server) {
+        {"uploaded",
+         [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              return server->port();
-         }, "secret", 0, "uploaded", {"uploaded", "uploaded"}, 201, ""},
-        {"PUT refused with 409 (no spool folder)", [](std::unique_ptr<Lighttpd>& server) {
+         },
+         "secret",
+         0,
+         "uploaded",
+         {"uploaded", "uploaded"},
+         201,
+         ""},
+        {"PUT refused with 409 (no spool folder)",
+         [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              fs::remove_all(server->spool());
              return server->port();
-         }, "secret", 5, "upload failed", {"failed", "failed"}, 409, "http err:409"},
-        {"wrong password", [](std::unique_ptr<Lighttpd>& server) {
+         },
+         "secret",
+         5,
+         "upload failed",
+         {"failed", "failed"},
+         409,
+         "http err:409"},
+        {"wrong password",
+         [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              return server->port();
-         }, "wrong", 4, "authentication failed", {}, 0, ""},
-        {"no server", [](std::unique_ptr<Lighttpd>&) { return kxtest::freePort(); }, "secret", 3,
-         "connection failed", {}, 0, ""},
-        {"no script", [](std::unique_ptr<Lighttpd>& server) {
+         },
+         "wrong",
+         4,
+         "authentication failed",
+         {},
+         0,
+         ""},
+        {"no server",
+         [](std::unique_ptr<Lighttpd>&) { return kxtest::freePort(); },
+         "secret",
+         3,
+         "connection failed",
+         {},
+         0,
+         ""},
+        {"no script",
+         [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              return server->port();
-         }, "secret", 2, "no collection", {}, 0, "",
+         },
+         "secret",
+         2,
+         "no collection",
+         {},
+         0,
+         "",
          [](const fs::path& folder) { fs::remove(folder / "macInventory.sh"); }},
-        {"script not executable", [](std::unique_ptr<Lighttpd>& server) {
+        {"script not executable",
+         [](std::unique_ptr<Lighttpd>& server) {
              server = std::make_unique<Lighttpd>();
              return server->port();
-         }, "secret", 2, "no collection", {}, 0, "",
-         [](const fs::path& folder) { fs::permissions(folder / "macInventory.sh", fs::perms(0644)); }},
+         },
+         "secret",
+         2,
+         "no collection",
+         {},
+         0,
+         "",
+         [](const fs::path& folder) {
+             fs::permissions(folder / "macInventory.sh", fs::perms(0644));
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -438,7 +497,8 @@ TEST_F(AgentUpload, TheStatusFileTellsTheOutcomeOfTheRun) {
         EXPECT_EQ(status["outcome_code"], c.code);
         EXPECT_EQ(status["outcome"], c.outcome);
         EXPECT_LE(status["started"].get<std::string>(), status["ended"].get<std::string>());
-        EXPECT_EQ(status["started"].get<std::string>().substr(0, 10), PrivateFile::IsoTime(before).substr(0, 10));
+        EXPECT_EQ(status["started"].get<std::string>().substr(0, 10),
+                  PrivateFile::IsoTime(before).substr(0, 10));
         std::vector<std::string> results;
         for (const auto& entry : status["files"]) {
             results.push_back(entry["result"]);
@@ -473,9 +533,9 @@ TEST_F(AgentUpload, TheProgramGivesUpAListenerThatNeverAnswers) {
     unsetenv("KX_TEST_TRANSFER_BOUNDS");
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, collectionThen({
-                           "http://127.0.0.1:" + std::to_string(silent.port()) + kConnectFailed,
-                           "upload err", "end"}));
+    EXPECT_EQ(run.out,
+              collectionThen({"http://127.0.0.1:" + std::to_string(silent.port()) + kConnectFailed,
+                              "upload err", "end"}));
 }
 
 } // namespace

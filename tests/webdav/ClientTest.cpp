@@ -23,7 +23,8 @@ using kxtest::Lighttpd;
 using kxtest::readFile;
 using kxtest::writeFile;
 
-std::unique_ptr<WebDAV::Client> connect(const std::string& base, const std::string& password = "secret",
+std::unique_ptr<WebDAV::Client> connect(const std::string& base,
+                                        const std::string& password = "secret",
                                         const std::string& root = "/SPOOL/") {
     return std::unique_ptr<WebDAV::Client>(WebDAV::Client::Init({{"webdav_hostname", base},
                                                                  {"webdav_root", root},
@@ -102,19 +103,19 @@ TEST_P(Client, AnUnreadableSourceSendsNothing) {
 TEST_P(Client, UploadReportsProgressAndStopsWhenTheProgressFunctionSaysSo) {
     const std::string data = bytes(256 * 1024);
     unsigned long lastTotal = 0, lastNow = 0;
-    EXPECT_TRUE(client->upload_from("/agent/decryptdata/p.dat", data.data(), data.size(),
-                                    [&](void* user, unsigned long, unsigned long, unsigned long total,
-                                        unsigned long now) {
-                                        EXPECT_EQ(user, nullptr);
-                                        lastTotal = total;
-                                        lastNow = now;
-                                        return 0;
-                                    }));
+    EXPECT_TRUE(client->upload_from(
+        "/agent/decryptdata/p.dat", data.data(), data.size(),
+        [&](void* user, unsigned long, unsigned long, unsigned long total, unsigned long now) {
+            EXPECT_EQ(user, nullptr);
+            lastTotal = total;
+            lastNow = now;
+            return 0;
+        }));
     EXPECT_EQ(lastTotal, data.size());
     EXPECT_EQ(lastNow, data.size());
-    EXPECT_FALSE(client->upload_from("/agent/decryptdata/q.dat", data.data(), data.size(),
-                                     [](void*, unsigned long, unsigned long, unsigned long,
-                                        unsigned long) { return 1; }));
+    EXPECT_FALSE(client->upload_from(
+        "/agent/decryptdata/q.dat", data.data(), data.size(),
+        [](void*, unsigned long, unsigned long, unsigned long, unsigned long) { return 1; }));
 }
 
 TEST_P(Client, EveryDownloadFormReturnsTheStoredBytes) {
@@ -141,7 +142,8 @@ TEST_P(Client, AFailedDownloadLeavesNoFileAndAnUncreatableOneSendsNoRequest) {
 
     writeFile(server.spool() / "d.dat", "data");
     const int before = requests("PROPFIND") + requests("GET");
-    EXPECT_FALSE(client->download("/agent/decryptdata/d.dat", (local / "no" / "such" / "d.dat").string()));
+    EXPECT_FALSE(
+        client->download("/agent/decryptdata/d.dat", (local / "no" / "such" / "d.dat").string()));
     EXPECT_EQ(requests("PROPFIND") + requests("GET"), before);
 
     std::ostringstream broken;
@@ -206,7 +208,7 @@ TEST_P(Client, CreateDirectoryMakesMissingParentsFirstAndLeavesExistingOnes) {
             made.push_back(line);
     // The first, refused, attempt without `recursive`, then the upper level first.
     EXPECT_EQ(made, (std::vector<std::string>{"MKCOL /SPOOL/one/two/", "MKCOL /SPOOL/one/",
-                                               "MKCOL /SPOOL/one/two/"}));
+                                              "MKCOL /SPOOL/one/two/"}));
 
     // Under a root that does not exist the recursion ends at the root.
     EXPECT_FALSE(connect(server.base(), "secret", "/NOPE/")->create_directory("/a/b/", true));

@@ -34,10 +34,11 @@ WebDAV::Limits shortBounds() {
 const WebDAV::Limits shortLimits = shortBounds();
 
 std::unique_ptr<WebDAV::Client> connect(const std::string& base) {
-    return std::unique_ptr<WebDAV::Client>(WebDAV::Client::Init(
-        {{"webdav_hostname", base}, {"webdav_root", "/SPOOL/"}, {"webdav_login", "kx"},
-         {"webdav_password", "secret"}},
-        shortLimits));
+    return std::unique_ptr<WebDAV::Client>(WebDAV::Client::Init({{"webdav_hostname", base},
+                                                                 {"webdav_root", "/SPOOL/"},
+                                                                 {"webdav_login", "kx"},
+                                                                 {"webdav_password", "secret"}},
+                                                                shortLimits));
 }
 
 const std::string multistatus =
@@ -75,7 +76,8 @@ TEST(ClientFaults, AConnectionDroppedMidBodyFailsTheTransfer) {
         return false;
     });
     const std::string large(4 * 1024 * 1024, 'k');
-    EXPECT_FALSE(connect(cutsRequest.base())->upload_from("/agent/decryptdata/x.dat", large.data(), large.size()));
+    EXPECT_FALSE(connect(cutsRequest.base())
+                     ->upload_from("/agent/decryptdata/x.dat", large.data(), large.size()));
 
     // The answer body: announced longer than what comes before the hang-up.
     SocketServer cutsAnswer([](int socket) {
@@ -94,8 +96,8 @@ TEST(ClientFaults, StatusesOutsideTwoHundredsAreFailures) {
         int status;
         const char* reason;
         bool success;
-    } cases[] = {{200, "OK", true},          {201, "Created", true},  {204, "No Content", true},
-                 {207, "Multi-Status", true}, {301, "Moved", false},   {401, "Unauthorized", false},
+    } cases[] = {{200, "OK", true},           {201, "Created", true}, {204, "No Content", true},
+                 {207, "Multi-Status", true}, {301, "Moved", false},  {401, "Unauthorized", false},
                  {404, "Not Found", false},   {500, "Error", false}};
     for (const auto& c : cases) {
         SocketServer scripted([&](int socket) {
@@ -111,12 +113,13 @@ TEST(ClientFaults, FreeSizeSendsTheQuotaRequestAndReadsTheAnswer) {
     std::vector<Received> seen;
     SocketServer scripted([&](int socket) {
         seen.push_back(readRequest(socket));
-        writeAll(socket, answer(207, "Multi-Status",
-                                "<D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>/</D:href>"
-                                "<D:propstat><D:prop><D:quota-available-bytes>123456789012"
-                                "</D:quota-available-bytes><D:quota-used-bytes>7</D:quota-used-bytes>"
-                                "</D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat>"
-                                "</D:response></D:multistatus>"));
+        writeAll(socket,
+                 answer(207, "Multi-Status",
+                        "<D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>/</D:href>"
+                        "<D:propstat><D:prop><D:quota-available-bytes>123456789012"
+                        "</D:quota-available-bytes><D:quota-used-bytes>7</D:quota-used-bytes>"
+                        "</D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat>"
+                        "</D:response></D:multistatus>"));
         return false;
     });
     EXPECT_EQ(connect(scripted.base())->free_size(), 123456789012ull);
@@ -126,13 +129,12 @@ TEST(ClientFaults, FreeSizeSendsTheQuotaRequestAndReadsTheAnswer) {
     EXPECT_NE(seen[0].head.find("\r\nDepth: 0\r\n"), std::string::npos);
     EXPECT_NE(seen[0].head.find("\r\nContent-Type: text/xml\r\n"), std::string::npos);
     EXPECT_NE(seen[0].head.find("\r\nAuthorization: Basic "), std::string::npos);
-    EXPECT_EQ(seen[0].body,
-              "<D:propfind xmlns:D=\"DAV:\">\n"
-              "\t<D:prop>\n"
-              "\t\t<D:quota-available-bytes />\n"
-              "\t\t<D:quota-used-bytes />\n"
-              "\t</D:prop>\n"
-              "</D:propfind>\n");
+    EXPECT_EQ(seen[0].body, "<D:propfind xmlns:D=\"DAV:\">\n"
+                            "\t<D:prop>\n"
+                            "\t\t<D:quota-available-bytes />\n"
+                            "\t\t<D:quota-used-bytes />\n"
+                            "\t</D:prop>\n"
+                            "</D:propfind>\n");
 }
 
 TEST(ClientFaults, RequestsCarryTheirHeadersAndQuotedTargets) {
@@ -153,7 +155,8 @@ TEST(ClientFaults, RequestsCarryTheirHeadersAndQuotedTargets) {
     EXPECT_NE(seen[0].head.find("\r\nAuthorization: Basic Og==\r\n"), std::string::npos);
     EXPECT_EQ(seen[1].target, "/SPOOL/a%20b.dat");
     EXPECT_EQ(seen[2].method, "MOVE");
-    EXPECT_NE(seen[2].head.find("\r\nDestination: /SPOOL/new/100%25%20x.dat\r\n"), std::string::npos)
+    EXPECT_NE(seen[2].head.find("\r\nDestination: /SPOOL/new/100%25%20x.dat\r\n"),
+              std::string::npos)
         << seen[2].head;
 }
 

@@ -41,7 +41,8 @@ std::string config(const fs::path& folder, int port, bool tls, const std::string
          << "server.errorlog = \"" << dir << "/error.log\"\n"
          << "server.upload-dirs = ( \"" << dir << "/upload\" )\n"
          << "server.modules = ( \"mod_access\", \"mod_auth\", \"mod_authn_file\", \"mod_webdav\""
-         << (tls ? ", \"mod_openssl\"" : "") << " )\n"
+         << (tls ? ", \"mod_openssl\"" : "")
+         << " )\n"
          // Every request head goes to the error log at once (the access log is buffered).
          << "debug.log-request-header = \"enable\"\n"
          << "webdav.activate = \"enable\"\n"
@@ -75,7 +76,8 @@ bool waitForListener(int port, double seconds) {
     while (std::chrono::steady_clock::now() < until) {
         const int probe = socket(AF_INET, SOCK_STREAM, 0);
         const sockaddr_in address = loopback(port);
-        const bool up = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        const bool up =
+            connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         close(probe);
         if (up)
             return true;
@@ -84,8 +86,7 @@ bool waitForListener(int port, double seconds) {
     return false;
 }
 
-Lighttpd::Lighttpd(const Setup& setup, const Identity& identity)
-    : tls(setup.tls) {
+Lighttpd::Lighttpd(const Setup& setup, const Identity& identity) : tls(setup.tls) {
     fs::create_directories(folder / "htdocs");
     fs::create_directories(folder / "upload");
     if (!setup.withoutSpool)
@@ -97,8 +98,9 @@ Lighttpd::Lighttpd(const Setup& setup, const Identity& identity)
     } else if (tls) {
         const std::string command =
             "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
-            "-subj /CN=127.0.0.1 -keyout '" + (folder / "key.pem").string() + "' -out '" +
-            (folder / "cert.pem").string() + "' >/dev/null 2>&1";
+            "-subj /CN=127.0.0.1 -keyout '" +
+            (folder / "key.pem").string() + "' -out '" + (folder / "cert.pem").string() +
+            "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             throw std::runtime_error("openssl could not make a certificate");
     }
@@ -118,7 +120,8 @@ std::string Lighttpd::base() const {
 }
 
 std::vector<std::string> Lighttpd::requestLines() const {
-    // HTTP/1.1: "… rqst: MKCOL /SPOOL/a/ HTTP/1.1"; HTTP/2: "… rqst: :method: MKCOL", "… rqst: :path: /SPOOL/a/".
+    // HTTP/1.1: "… rqst: MKCOL /SPOOL/a/ HTTP/1.1"; HTTP/2: "… rqst: :method: MKCOL", "… rqst:
+    // :path: /SPOOL/a/".
     std::istringstream log(readFile(folder / "error.log"));
     std::vector<std::string> requests;
     for (std::string line; std::getline(log, line);) {
@@ -153,7 +156,8 @@ bool Lighttpd::start(const Setup& setup) {
     if (pid == 0) {
         // The server goes with the test program, however that ends.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        execl("/usr/sbin/lighttpd", "lighttpd", "-D", "-f", file.c_str(), static_cast<char*>(nullptr));
+        execl("/usr/sbin/lighttpd", "lighttpd", "-D", "-f", file.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);

@@ -46,7 +46,9 @@ public:
     // The served folder: the server's "/" on disk.
     boost::filesystem::path documents() const { return folder / "htdocs"; }
     // The folder of "/SPOOL/agent/decryptdata/" on disk.
-    boost::filesystem::path spool() const { return documents() / "SPOOL" / "agent" / "decryptdata"; }
+    boost::filesystem::path spool() const {
+        return documents() / "SPOOL" / "agent" / "decryptdata";
+    }
     // How many requests of `method` the server has received so far.
     int requests(const std::string& method) const;
     // The requests the server has received so far, as "<method> <path>", in order.

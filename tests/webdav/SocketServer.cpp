@@ -78,7 +78,8 @@ Received readRequest(int socket, std::size_t bodyLimit) {
         writeAll(socket, "HTTP/1.1 100 Continue\r\n\r\n");
     const std::size_t wanted = std::min(length, bodyLimit);
     while (request.body.size() < wanted) {
-        const ssize_t got = recv(socket, chunk, std::min(sizeof chunk, wanted - request.body.size()), 0);
+        const ssize_t got =
+            recv(socket, chunk, std::min(sizeof chunk, wanted - request.body.size()), 0);
         if (got <= 0)
             break;
         request.body.append(chunk, static_cast<std::size_t>(got));
@@ -142,8 +143,10 @@ void relay(int socket, int port, const std::function<void(const Received&)>& onR
 
 std::string answer(int status, const std::string& reason, const std::string& body,
                    const std::string& contentType) {
-    return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Type: " + contentType +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) + " " + reason +
+           "\r\nContent-Type: " + contentType +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 } // namespace kxtest

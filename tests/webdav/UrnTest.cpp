@@ -47,7 +47,8 @@ TEST(Urn, JoinsRelativePathsOntoADirectoryOnly) {
     EXPECT_EQ((root + "/").path(), "/SPOOL/");
     EXPECT_TRUE((root + "/").is_directory());
     EXPECT_EQ((root + "/agent/decryptdata//f.dat").path(), "/SPOOL/agent/decryptdata/f.dat");
-    EXPECT_EQ((root + "/agent/decryptdata/" + "/KX-0-12.dat").path(), "/SPOOL/agent/decryptdata/KX-0-12.dat");
+    EXPECT_EQ((root + "/agent/decryptdata/" + "/KX-0-12.dat").path(),
+              "/SPOOL/agent/decryptdata/KX-0-12.dat");
     EXPECT_EQ((Urn("/SPOOL/f.dat", false) + "/more").path(), "/SPOOL/f.dat");
 }
 

@@ -65,7 +65,8 @@ public:
             fail(std::string("missing \"") + kTrailer + "\" at offset " + std::to_string(pos));
         pos += length;
         if (pos != data.size())
-            fail(std::string("bytes after \"") + kTrailer + "\": " + std::to_string(data.size() - pos));
+            fail(std::string("bytes after \"") + kTrailer +
+                 "\": " + std::to_string(data.size() - pos));
     }
 
     [[noreturn]] static void fail(const std::string& message) { throw FormatError(message); }
@@ -76,7 +77,8 @@ private:
 
     void need(const char* field, size_t bytes) {
         if (remaining() < bytes)
-            fail(std::string("the file ends inside ") + field + " at offset " + std::to_string(pos));
+            fail(std::string("the file ends inside ") + field + " at offset " +
+                 std::to_string(pos));
     }
 
     uint64_t number(const char* field, int bytes) {
@@ -360,7 +362,8 @@ std::string sjisToUtf8(const std::string& sjis) {
         size_t inLeft = std::min(length, sjis.size() - i);
         char* outPtr = out;
         size_t outLeft = sizeof out;
-        if (inLeft == length && iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
+        if (inLeft == length &&
+            iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
             inLeft == 0) {
             result.append(out, outPtr);
             i += length;

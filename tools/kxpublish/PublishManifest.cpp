@@ -56,8 +56,7 @@ bool ParseVersion(const std::string& text, std::uint64_t& version) {
 } // namespace
 
 bool SignedManifest(const ManifestRequest& request, const std::string& list,
-                    const std::vector<ManifestFile>& files, std::string& text,
-                    std::string& error) {
+                    const std::vector<ManifestFile>& files, std::string& text, std::string& error) {
     Manifest manifest;
     if (!ParseVersion(request.version, manifest.version)) {
         error = "--version needs a positive integer: " + request.version;
