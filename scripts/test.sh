@@ -1,6 +1,8 @@
 #!/bin/sh
 # The test command: installs what is missing, builds, runs every test.
-#   scripts/test.sh            normal build in build/
+#   scripts/test.sh            format check, then the normal build in build/ with
+#                              warnings as errors (-Wall -Wextra -Wshadow
+#                              -Wnon-virtual-dtor -Werror)
 #   scripts/test.sh --sanitize AddressSanitizer + UBSan build (clang) in build-asan/,
 #                              with the plain POSIX paths (-DKX_PORTABLE=ON): the
 #                              same tests, then every fuzz target for a bounded time
@@ -23,7 +25,9 @@ if [ "$mode" = "--sanitize" ]; then
     scripts/run-fuzzers.sh "$build" "${KX_FUZZ_SECONDS:-60}"
 else
     build=${KX_BUILD_DIR:-build}
-    cmake -S . -B "$build" -G Ninja >/dev/null
+    # One style, kept by the formatter; every warning is an error.
+    scripts/check-format.sh
+    cmake -S . -B "$build" -G Ninja -DKX_WERROR=ON >/dev/null
     cmake --build "$build" -j "$jobs"
     ctest --test-dir "$build" --output-on-failure -j "$jobs"
 fi
