@@ -3,6 +3,7 @@
 
 #include <ctime>
 
+#include <boost/algorithm/string/replace.hpp>
 #include <boost/filesystem.hpp>
 
 #include "updater/CProcess.h"
@@ -18,13 +19,6 @@ namespace fs = boost::filesystem;
 namespace {
 
 const char* const exePathMark = "[EXEPATH]";
-
-std::string ReplaceAll(std::string text, const std::string& mark, const std::string& value) {
-    for (std::size_t at = text.find(mark); at != std::string::npos;
-         at = text.find(mark, at + value.size()))
-        text.replace(at, mark.size(), value);
-    return text;
-}
 
 } // namespace
 
@@ -44,7 +38,7 @@ bool Updater::StopTarget() {
 
 bool Updater::StartTarget() {
     for (const std::string& command : startCommands) {
-        std::string line = ReplaceAll(command, exePathMark, workDir);
+        std::string line = boost::replace_all_copy(command, exePathMark, workDir);
         int result = Process::Create(line.c_str(), false);
         if (result != 0)
             Logger::Write("fail:[%s](%d)", line.c_str(), result);
