@@ -33,7 +33,7 @@ bool ReadBounded(const std::string& path, std::string& content) {
 
 } // namespace
 
-void SigningKey::Free::operator()(evp_pkey_st* key) const { EVP_PKEY_free(key); }
+void SigningKey::Free::operator()(evp_pkey_st* owned) const { EVP_PKEY_free(owned); }
 
 bool SigningKey::LoadPublic(const std::string& path, std::string& reason) {
     return Load(path, false, reason);

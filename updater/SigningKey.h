@@ -26,7 +26,7 @@ private:
     bool Load(const std::string& path, bool isPrivate, std::string& reason);
 
     struct Free {
-        void operator()(evp_pkey_st* key) const;
+        void operator()(evp_pkey_st* owned) const;
     };
     std::unique_ptr<evp_pkey_st, Free> key;
     bool isPrivate = false;
