@@ -58,15 +58,9 @@ protected:
 
 TEST_F(ScriptMacReplay, EveryReportIsLeftAsTheProfilerWroteIt) {
     replay("bash --posix");
-    const std::map<std::string, std::string> files = {{"hardware.xml", "SPHardwareDataType"},
-                                                      {"mem.xml", "SPMemoryDataType"},
-                                                      {"physical_disk.xml", "SPSerialATADataType"},
-                                                      {"nvme_disk.xml", "SPNVMeDataType"},
-                                                      {"pata_disk.xml", "SPParallelATADataType"},
-                                                      {"logical_disk.xml", "SPStorageDataType"},
-                                                      {"nics", "SPNetworkDataType"},
-                                                      {"app", "SPApplicationsDataType"},
-                                                      {"video", "SPDisplaysDataType"}};
+    // The profiler's reports, and the displays in their text form.
+    std::map<std::string, std::string> files = macReportTypes();
+    files["video"] = "SPDisplaysDataType";
     for (const auto& file : files)
         EXPECT_EQ(resultFile(file.first), readFile(sample("macos/" + reports[file.second])))
             << file.first;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -38,6 +39,21 @@ using json = nlohmann::ordered_json;
 using kxtest::lines;
 using kxtest::readFile;
 using kxtest::writeFile;
+
+// The property lists the script asks system_profiler for on a Mac: each
+// result file with the data type it holds.
+inline const std::map<std::string, std::string>& macReportTypes() {
+    static const std::map<std::string, std::string> types = {
+        {"hardware.xml", "SPHardwareDataType"},
+        {"mem.xml", "SPMemoryDataType"},
+        {"physical_disk.xml", "SPSerialATADataType"},
+        {"nvme_disk.xml", "SPNVMeDataType"},
+        {"pata_disk.xml", "SPParallelATADataType"},
+        {"logical_disk.xml", "SPStorageDataType"},
+        {"nics", "SPNetworkDataType"},
+        {"app", "SPApplicationsDataType"}};
+    return types;
+}
 
 // A text quoted for the shell.
 inline std::string quoted(const std::string& text) {

@@ -125,15 +125,7 @@ Files macResult() {
     Files result = {{"hostname", "mac1.example.org\n"},
                     {"os", "ProductName:\tmacOS\nProductVersion:\t14.0\n"},
                     {"video", "Graphics/Displays:\n\n    Chipset Model: ACME\n"}};
-    const Files types = {{"hardware.xml", "SPHardwareDataType"},
-                         {"mem.xml", "SPMemoryDataType"},
-                         {"physical_disk.xml", "SPSerialATADataType"},
-                         {"nvme_disk.xml", "SPNVMeDataType"},
-                         {"pata_disk.xml", "SPParallelATADataType"},
-                         {"logical_disk.xml", "SPStorageDataType"},
-                         {"nics", "SPNetworkDataType"},
-                         {"app", "SPApplicationsDataType"}};
-    for (const auto& type : types) {
+    for (const auto& type : macReportTypes()) {
         std::string plist = kPlist;
         plist.replace(plist.find("TYPE"), 4, type.second);
         result[type.first] = plist;
